@@ -1,0 +1,23 @@
+# cmake -DOUT=file.cpp "-DITEMS=type;id;path;..." -P TavroEmbed.cmake
+# Writes the table that platform/linux/BuiltinResources.cpp looks up.
+set(out "// Generated at build time: built-in resources.\n#include <cstddef>\n\n")
+set(table "")
+set(i 0)
+set(items ${ITEMS})
+while(items)
+  list(POP_FRONT items type id path)
+  file(READ ${path} hex HEX)
+  string(LENGTH "${hex}" hexlen)
+  math(EXPR size "${hexlen} / 2")
+  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
+  # One byte more than the data: text resources are then terminated too.
+  string(APPEND out "static const unsigned char kData${i}[] = {${bytes}0x00};\n")
+  string(APPEND table "    {${type}, ${id}, kData${i}, ${size}},\n")
+  math(EXPR i "${i} + 1")
+endwhile()
+string(APPEND out "\nstruct TavroResourceEntry {\n  int type;\n  int id;\n  const unsigned char* data;\n  std::size_t size;\n};\n\n")
+string(APPEND out "extern \"C\" {\nextern const TavroResourceEntry tavro_builtin_resources[];\nextern const std::size_t tavro_builtin_resource_count;\n")
+string(APPEND out "const TavroResourceEntry tavro_builtin_resources[] = {\n${table}    {0, 0, nullptr, 0}};\n")
+string(APPEND out "const std::size_t tavro_builtin_resource_count = ${i};\n}\n")
+file(WRITE ${OUT}.tmp "${out}")
+file(RENAME ${OUT}.tmp ${OUT})

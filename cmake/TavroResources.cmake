@@ -1,0 +1,48 @@
+# Built-in resources (Lua scripts, images, dialog data) linked into a final
+# target under numeric (type, id) pairs:
+#   tavro_add_resources(target 256 136 path/to/midi.lua 257 200 path/to/buttons.png)
+# Windows: a generated .rc compiled into the module, read back with
+# FindResource on the module's handle.
+# Linux: a generated C++ table named tavro_builtin_resources, which the
+# platform layer finds through a weak reference.
+function(tavro_add_resources target)
+  set(items ${ARGN})
+  list(LENGTH items n)
+  math(EXPR rem "${n} % 3")
+  if(NOT rem EQUAL 0)
+    message(FATAL_ERROR "tavro_add_resources: expected triples of type, id, path")
+  endif()
+  set(gen_dir ${CMAKE_CURRENT_BINARY_DIR}/${target}_resources)
+  file(MAKE_DIRECTORY ${gen_dir})
+  set(depends)
+  if(WIN32)
+    set(rc "")
+    while(items)
+      list(POP_FRONT items type id path)
+      get_filename_component(path ${path} ABSOLUTE)
+      string(APPEND rc "${id} ${type} \"${path}\"\n")
+      list(APPEND depends ${path})
+    endwhile()
+    file(WRITE ${gen_dir}/resources.rc.in "${rc}")
+    configure_file(${gen_dir}/resources.rc.in ${gen_dir}/resources.rc COPYONLY)
+    target_sources(${target} PRIVATE ${gen_dir}/resources.rc)
+    set_source_files_properties(${gen_dir}/resources.rc PROPERTIES OBJECT_DEPENDS "${depends}")
+  else()
+    set(args)
+    while(items)
+      list(POP_FRONT items type id path)
+      get_filename_component(path ${path} ABSOLUTE)
+      list(APPEND args ${type} ${id} ${path})
+      list(APPEND depends ${path})
+    endwhile()
+    add_custom_command(
+      OUTPUT ${gen_dir}/resources.cpp
+      COMMAND ${CMAKE_COMMAND} -DOUT=${gen_dir}/resources.cpp "-DITEMS=${args}"
+              -P ${TAVRO_CMAKE_DIR}/TavroEmbed.cmake
+      DEPENDS ${depends} ${TAVRO_CMAKE_DIR}/TavroEmbed.cmake
+      COMMENT "Embedding built-in resources of ${target}"
+      VERBATIM)
+    target_sources(${target} PRIVATE ${gen_dir}/resources.cpp)
+  endif()
+endfunction()
+set(TAVRO_CMAKE_DIR ${CMAKE_CURRENT_LIST_DIR} CACHE INTERNAL "")

@@ -1,0 +1,32 @@
+# GoogleTest: Debian's build on Linux; on Windows the same sources
+# (Debian's googletest package) compiled with the cross toolchain.
+if(WIN32)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+  # Newer googletest sources define the namespaced names themselves.
+  if(NOT TARGET GTest::gtest)
+    add_library(GTest::gtest ALIAS gtest)
+    add_library(GTest::gtest_main ALIAS gtest_main)
+    add_library(GTest::gmock ALIAS gmock)
+  endif()
+else()
+  find_package(GTest REQUIRED)
+endif()
+
+set(TAVRO_TEST_RESULTS_DIR ${CMAKE_BINARY_DIR}/test-results)
+# Under Wine a Unix path is read relative to the current drive; name the
+# drive that maps the Unix root.
+if(WIN32)
+  set(TAVRO_TEST_RESULTS_PATH Z:${TAVRO_TEST_RESULTS_DIR})
+else()
+  set(TAVRO_TEST_RESULTS_PATH ${TAVRO_TEST_RESULTS_DIR})
+endif()
+
+# One test binary = one ctest entry; GoogleTest writes its own XML report,
+# from which scripts/test.sh counts the individual tests.
+function(tavro_test name)
+  add_executable(${name} ${ARGN})
+  tavro_warnings(${name})
+  target_link_libraries(${name} PRIVATE GTest::gtest_main GTest::gmock Threads::Threads)
+  add_test(NAME ${name} COMMAND ${name} --gtest_output=xml:${TAVRO_TEST_RESULTS_PATH}/${name}.xml)
+endfunction()

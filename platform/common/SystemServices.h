@@ -1,0 +1,20 @@
+#pragma once
+// What the portable half of the platform layer asks of each system; one
+// implementation per system, in the file of the same service.
+
+#include <string>
+
+namespace platform {
+class MidiInputSystem;
+}
+
+namespace platform::detail {
+
+// The system's own modal message box (Diagnostics.cpp).
+void systemMessageBox(const std::string& caption, const std::string& text);
+
+// The system's MIDI input devices, constructed on first use and never
+// destroyed (MidiInput.cpp).
+MidiInputSystem& realMidiInputSystem();
+
+}  // namespace platform::detail

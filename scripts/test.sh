@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Every test: formatting, the Linux build under the address and
+# undefined-behaviour sanitizers, and the Windows build under Wine.
+# Ends with one line "tests: N passed, M failed".
+source "$(dirname "$0")/common.sh"
+
+setup_machine
+windows_deps
+
+status=0
+reports=()
+
+log "checking formatting"
+if ! "$ROOT/scripts/check-format.sh"; then
+  status=1
+fi
+
+run_ctest() {
+  local preset="$1"
+  local dir="$ROOT/build/$preset"
+  rm -rf "$dir/test-results"
+  mkdir -p "$dir/test-results"
+  log "running the $preset tests"
+  if ! (cd "$dir" && ctest --output-on-failure --timeout 900 -j "$JOBS" \
+          --output-junit "$dir/test-results/ctest.xml"); then
+    status=1
+  fi
+  reports+=("$dir/test-results")
+}
+
+build linux-debug
+run_ctest linux-debug
+
+build windows
+wine_env
+run_ctest windows
+wine_done
+
+python3 "$ROOT/scripts/summarize-tests.py" "${reports[@]}" || status=1
+exit $status
