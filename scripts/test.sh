@@ -17,12 +17,13 @@ fi
 
 run_ctest() {
   local preset="$1"
+  shift
   local dir="$ROOT/build/$preset"
   rm -rf "$dir/test-results"
   mkdir -p "$dir/test-results"
   log "running the $preset tests"
   if ! (cd "$dir" && ctest --output-on-failure --timeout 900 -j "$JOBS" \
-          --output-junit "$dir/test-results/ctest.xml"); then
+          --output-junit "$dir/test-results/ctest.xml" "$@"); then
     status=1
   fi
   reports+=("$dir/test-results")
@@ -30,6 +31,10 @@ run_ctest() {
 
 build linux-debug
 run_ctest linux-debug
+
+# The threaded tests again under the thread sanitizer.
+build linux-tsan
+run_ctest linux-tsan -L threads
 
 build windows
 wine_env

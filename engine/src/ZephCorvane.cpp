@@ -1,0 +1,110 @@
+#include "engine/ZephCorvane.h"
+
+#include <cstring>
+
+namespace QX4Controller {
+
+ZephCorvane::ZephCorvane(audioMasterCallback audioMaster) : ZephCorvaneBase(audioMaster) {
+    initialise();
+}
+
+ZephCorvane::~ZephCorvane() = default;
+
+void ZephCorvane::initialise() {
+    ZephCorvaneBase::initialise();
+}
+
+bool ZephCorvane::describePin(VstInt32 index, VstInt32 count, VstPinProperties* properties) {
+    if (!properties || index < 0 || index >= count)
+        return false;
+    // index + 1 in decimal; never more than one digit here.
+    const char label[2] = {static_cast<char>('1' + index), '\0'};
+    std::strcpy(properties->label, label);
+    std::strcpy(properties->shortLabel, label);
+    properties->flags = kVstPinIsActive | (index % 2 == 0 ? kVstPinIsStereo : 0);
+    properties->arrangementType = 1;
+    return true;
+}
+
+bool ZephCorvane::getInputProperties(VstInt32 index, VstPinProperties* properties) {
+    return describePin(index, 8, properties);
+}
+
+bool ZephCorvane::getOutputProperties(VstInt32 index, VstPinProperties* properties) {
+    return describePin(index, 2, properties);
+}
+
+bool ZephCorvane::getEffectName(char* name) {
+    if (!name)
+        return false;
+    std::strcpy(name, "tavro");
+    return true;
+}
+
+bool ZephCorvane::getProductString(char* text) {
+    if (!text)
+        return false;
+    std::strcpy(text, "tavro");
+    return true;
+}
+
+std::string ZephCorvane::midiSourceName() const {
+    std::lock_guard<std::mutex> guard(sourceNameMutex_);
+    return midiSourceName_;
+}
+
+std::int32_t ZephCorvane::GetProperty(std::uint32_t id, std::uint32_t scope, std::uint32_t element,
+                                      void* data) {
+    if (id != prop::kMidiSourceName && id != prop::kClearMidiSource && id != prop::kDontPanic)
+        return ZephCorvaneBase::GetProperty(id, scope, element, data);
+    if (id != prop::kMidiSourceName || scope != kAudioUnitScope_Global)
+        return kAudioUnitErr_InvalidProperty;
+    if (!data)
+        return kAudioUnitErr_InvalidParameter;
+    const std::string name = midiSourceName();
+    std::memcpy(data, name.c_str(), name.size() + 1);
+    return 0;
+}
+
+std::int32_t ZephCorvane::GetPropertyInfo(std::uint32_t id, std::uint32_t scope,
+                                          std::uint32_t element, std::uint32_t* size,
+                                          bool* writable) {
+    if (id != prop::kMidiSourceName && id != prop::kClearMidiSource)
+        return ZephCorvaneBase::GetPropertyInfo(id, scope, element, size, writable);
+    if (scope != kAudioUnitScope_Global)
+        return kAudioUnitErr_InvalidProperty;
+    if (size)
+        *size = id == prop::kMidiSourceName
+                    ? static_cast<std::uint32_t>(midiSourceName().size() + 1)
+                    : 1;
+    if (writable)
+        *writable = true;
+    return 0;
+}
+
+std::int32_t ZephCorvane::SetProperty(std::uint32_t id, std::uint32_t scope, std::uint32_t element,
+                                      const void* data, std::uint32_t size) {
+    if (id != prop::kMidiSourceName && id != prop::kClearMidiSource)
+        return ZephCorvaneBase::SetProperty(id, scope, element, data, size);
+    if (scope != kAudioUnitScope_Global)
+        return kAudioUnitErr_InvalidProperty;
+    if (id == prop::kClearMidiSource)
+        return setPropertyAndNotify(prop::kMidiSourceName, "", 1);
+    if (!data)
+        return kAudioUnitErr_InvalidParameter;
+    // The text ends at its terminator or at the size given, whichever comes
+    // first: a caller's missing terminator must not make us read on.
+    const char* text = static_cast<const char*>(data);
+    const std::string name(text, strnlen(text, size));
+    {
+        std::lock_guard<std::mutex> guard(sourceNameMutex_);
+        midiSourceName_ = name;
+    }
+    return 0;
+}
+
+}  // namespace QX4Controller
+
+AudioEffect* createEffectInstance(audioMasterCallback audioMaster) {
+    return new QX4Controller::ZephCorvane(audioMaster);
+}

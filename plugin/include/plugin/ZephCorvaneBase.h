@@ -1,0 +1,121 @@
+#pragma once
+// The product-family layer of the plug-in: the queues that carry work to the
+// audio thread, the OSC server, the MIDI history, the per-block driver, the
+// instance registry entry and the property table.
+
+#include <array>
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "plugin/InstanceRegistry.h"
+#include "plugin/MessageQueue.h"
+#include "plugin/MidiHistory.h"
+#include "plugin/OscServerControl.h"
+#include "plugin/ZephAuBase.h"
+
+class ZephCorvaneBase : public ZephAuBase, public RegisteredInstance {
+public:
+    static constexpr VstInt32 kUniqueId = 0x51587476;  // 'QXtv'
+    static constexpr VstInt32 kVendorVersion = 0x10007;
+    static constexpr int kIndicatorCount = 8;
+
+    explicit ZephCorvaneBase(audioMasterCallback audioMaster);
+    ~ZephCorvaneBase() override;
+
+    // ---- VST overrides --------------------------------------------------------
+    void close() override;
+    void resume() override;
+    // [main-thread & !processing] Reallocates the silent input buffer.
+    void setBlockSize(VstInt32 size) override;
+    // [audio-thread] Allocates nothing; the pointer lists live on the stack.
+    void processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) override;
+    void setParameter(VstInt32 index, float normalized) override;
+    void setProgram(VstInt32 program) override;
+    // [audio-thread] Host MIDI and the first sysex of the list into the
+    // host event queue.
+    VstInt32 processEvents(VstEvents* events) override;
+    VstInt32 getVendorVersion() override { return kVendorVersion; }
+    VstPlugCategory getPlugCategory() override;
+    VstInt32 canDo(char* text) override;
+
+    // ---- Properties -------------------------------------------------------------
+    std::int32_t GetParameterValueStrings(std::uint32_t scope, std::int32_t index,
+                                          std::shared_ptr<const ValueStringList>* out) override;
+    std::int32_t GetProperty(std::uint32_t id, std::uint32_t scope, std::uint32_t element,
+                             void* data) override;
+    std::int32_t GetPropertyInfo(std::uint32_t id, std::uint32_t scope, std::uint32_t element,
+                                 std::uint32_t* size, bool* writable) override;
+    std::int32_t SetProperty(std::uint32_t id, std::uint32_t scope, std::uint32_t element,
+                             const void* data, std::uint32_t size) override;
+
+    // ---- Added slots ------------------------------------------------------------
+    virtual MidiHistory* historyBlock() { return &history_; }
+    // Completes construction; the concrete plug-in runs its own part first.
+    virtual void initialise();
+    // Runs at effClose; the base stops the OSC server.
+    virtual void closeHook();
+    virtual VstInt32 secondVendorVersion() { return kVendorVersion; }
+    virtual void resizeSilentInput();
+    // [audio-thread] Reads the host transport at the start of a block.
+    virtual void beginBlock(VstInt32 /*frames*/) {}
+    virtual void updateEngineParameters() {}
+    virtual void endBlock(VstInt32 /*frames*/) {}
+    // [audio-thread] Renders the block; the base writes silence.
+    virtual void renderBlock(float** inputs, float** outputs, VstInt32 frames);
+    // [audio-thread] A control item popped at the start of a block.
+    virtual void handleControlMessage(QX::MessageQueueItem& /*item*/) {}
+    // What the Lua MIDI helper forwards to; this family does nothing.
+    virtual void scriptNoteOn(int /*channel*/, int /*note*/, int /*velocity*/) {}
+    virtual void scriptNoteOff(int /*channel*/, int /*note*/, int /*velocity*/) {}
+    virtual void scriptController(int /*channel*/, int /*number*/, int /*value*/) {}
+    virtual void scriptPitchBend(int /*channel*/, int /*value*/) {}
+    virtual void scriptSetScale(int /*scale*/) {}
+    virtual const char* productTag() { return "tavro"; }
+    virtual const char* familyText() { return nullptr; }
+    virtual const char* guiScriptName() { return nullptr; }
+
+    // ---- RegisteredInstance -------------------------------------------------------
+    std::string registryFamilyKey() override;
+    bool registryReportsLinking() override { return false; }
+
+    // ---- For the other layers -----------------------------------------------------
+    QX::MessageQueue& hostEventQueue() { return hostEventQueue_; }
+    QX::MessageQueue& controlQueue() { return controlQueue_; }
+    // [main-thread] Replaces the OSC server (null restores "off"). The
+    // server must outlive nothing of this object.
+    void attachOscServer(std::unique_ptr<QX::OscServerControl> server);
+    QX::OscServerControl& oscServer() { return *oscServer_; }
+    // [any-thread] The port the OSC server should listen on; 0 = off.
+    int oscPort() const { return oscPort_.load(std::memory_order_relaxed); }
+    std::atomic<std::uint8_t>& indicatorFlag(int index) { return indicators_[index & 7]; }
+    std::size_t silentInputSamples() const { return silentInput_.size(); }
+
+protected:
+    // The OSC port from the current program's OSC Port Offset and the
+    // process-wide base port; wakes the server.
+    void deriveOscPort();
+    const std::string& familyKey();
+    const std::array<std::string, kNumParameters>& parameterNamesWithoutSpaces();
+    bool parameterStringFromValue(int index, float native, std::string& text) override;
+
+    QX::MessageQueue hostEventQueue_;
+    QX::MessageQueue controlQueue_;
+    // The editor and the OSC server may both trigger Don't Panic; the queue
+    // takes one writer at a time.
+    std::mutex controlWriteMutex_;
+    std::unique_ptr<QX::OscServerControl> oscServer_;
+    std::atomic<int> oscPort_{0};
+    int realInputCount_ = 0;
+    int internalInputCount_ = 2;
+    int outputCount_ = 1;
+    MidiHistory history_;
+    std::vector<float> silentInput_;
+    std::once_flag familyKeyOnce_;
+    std::string familyKey_;
+    std::once_flag namesOnce_;
+    std::array<std::string, kNumParameters> namesWithoutSpaces_;
+    std::array<std::atomic<std::uint8_t>, kIndicatorCount> indicators_{};
+};

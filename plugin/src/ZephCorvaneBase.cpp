@@ -1,0 +1,341 @@
+#include "plugin/ZephCorvaneBase.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/Preferences.h"
+#include "platform/Settings.h"
+#include "plugin/ParameterListeners.h"
+
+namespace {
+
+// Buffers handed to us by pointer through SetProperty/GetProperty.
+template <typename T>
+void putOut(void* data, const T& value) {
+    std::memcpy(data, &value, sizeof value);
+}
+
+}  // namespace
+
+ZephCorvaneBase::ZephCorvaneBase(audioMasterCallback audioMaster)
+    : ZephAuBase(audioMaster, 1, kNumParameters), oscServer_(std::make_unique<QX::NoOscServer>()) {
+    history_.clear();
+    {
+        // The parameter and factory tables are process-wide: two hosts'
+        // threads constructing instances at once must not interleave here.
+        std::lock_guard<std::recursive_mutex> guard(InstanceRegistry::lock());
+        applyInterfaceCategoryPreference(
+            platform::readIntPreference(platform::kPrefDefaultInterfaceCategory, 0));
+        FactoryProgram* factory = factoryPrograms();
+        for (int row = 0; row < kNumFactoryPrograms; ++row)
+            for (int p = std::max(0, factory[row].explicitValueCount); p < kNumParameters; ++p)
+                factory[row].values[p] = table_[p].defaultNative();
+    }
+    InstanceRegistry::add(this);
+    internalInputCount_ = std::max(realInputCount_, 2);
+    setNumInputs(realInputCount_);
+    setNumOutputs(outputCount_);
+    setUniqueID(kUniqueId);
+    cEffect.version = 1;
+    canMono();
+    canProcessReplacing();
+    programsAreChunks();
+    isSynth();
+    loadFactoryPrograms();
+}
+
+ZephCorvaneBase::~ZephCorvaneBase() {
+    InstanceRegistry::remove(this);
+    oscServer_->StopTasks();
+}
+
+void ZephCorvaneBase::initialise() {
+    resizeSilentInput();
+    platform::processSettings().oscBasePort.store(
+        platform::readIntPreference(platform::kPrefOscBasePort, platform::kDefaultOscBasePort),
+        std::memory_order_relaxed);
+    oscServer_->Initialise();
+    oscServer_->StartTasks();
+}
+
+void ZephCorvaneBase::attachOscServer(std::unique_ptr<QX::OscServerControl> server) {
+    oscServer_->StopTasks();
+    oscServer_ = server ? std::move(server) : std::make_unique<QX::NoOscServer>();
+}
+
+void ZephCorvaneBase::closeHook() {
+    oscServer_->StopTasks();
+}
+
+void ZephCorvaneBase::close() {
+    closeHook();
+}
+
+void ZephCorvaneBase::resume() {
+    ZephAuBase::resume();
+    InstanceRegistry::assignIds(this);
+    wantEvents(1);
+}
+
+void ZephCorvaneBase::setBlockSize(VstInt32 size) {
+    ZephAuBase::setBlockSize(size);
+    resizeSilentInput();
+}
+
+void ZephCorvaneBase::resizeSilentInput() {
+    silentInput_.assign(static_cast<std::size_t>(std::max<VstInt32>(blockSize, 0)), 0.0f);
+}
+
+void ZephCorvaneBase::processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) {
+    if (!outputs || sampleFrames <= 0)
+        return;
+    beginBlock(sampleFrames);
+    while (QX::MessageQueueItem* item = controlQueue_.pop())
+        handleControlMessage(*item);
+
+    float* inputList[8];
+    const int inputCount = std::min(internalInputCount_, 8);
+    for (int i = 0; i < inputCount; ++i)
+        inputList[i] = realInputCount_ != 0 && inputs ? inputs[i] : silentInput_.data();
+    float* outputList[8];
+    const int outputCount = std::min(outputCount_, 8);
+    for (int i = 0; i < outputCount; ++i)
+        outputList[i] = outputs[i];
+
+    renderBlock(inputList, outputList, sampleFrames);
+    endBlock(sampleFrames);
+}
+
+void ZephCorvaneBase::renderBlock(float** /*inputs*/, float** outputs, VstInt32 frames) {
+    for (int i = 0; i < outputCount_; ++i)
+        if (outputs[i])
+            std::fill(outputs[i], outputs[i] + frames, 0.0f);
+}
+
+void ZephCorvaneBase::setParameter(VstInt32 index, float normalized) {
+    if (!isValidParameterIndex(index))
+        return;
+    ZephAuBase::setParameter(index, normalized);
+    const float native = getParameterNative(index);
+    if (index == kParamOscPortOffset)
+        deriveOscPort();
+    oscServer_->parameterChanged(index, native);
+    callParameterListeners(this, index, native);
+}
+
+void ZephCorvaneBase::setProgram(VstInt32 program) {
+    if (program < 0 || program >= numPrograms)
+        return;
+    programIndex_.store(program, std::memory_order_relaxed);
+    deriveOscPort();
+}
+
+void ZephCorvaneBase::deriveOscPort() {
+    const int offset = static_cast<int>(getParameterNative(kParamOscPortOffset));
+    const int port =
+        offset == 0
+            ? 0
+            : offset + platform::processSettings().oscBasePort.load(std::memory_order_relaxed);
+    oscPort_.store(port, std::memory_order_relaxed);
+    oscServer_->portChanged(port);
+}
+
+VstInt32 ZephCorvaneBase::processEvents(VstEvents* events) {
+    if (!events)
+        return 1;
+    for (VstInt32 i = 0; i < events->numEvents; ++i) {
+        const VstEvent* event = events->events[i];
+        if (!event)
+            continue;
+        if (event->type == kVstMidiType) {
+            const auto* midi = reinterpret_cast<const VstMidiEvent*>(event);
+            const auto status = static_cast<std::uint8_t>(midi->midiData[0]);
+            hostEventQueue_.Write(status & 0xF0, status & 0x0F,
+                                  static_cast<std::uint8_t>(midi->midiData[1]) & 0x7F,
+                                  static_cast<std::uint8_t>(midi->midiData[2]) & 0x7F,
+                                  static_cast<std::uint32_t>(std::max(midi->deltaFrames, 0)));
+        } else if (event->type == kVstSysExType) {
+            // The first sysex ends the list; its leading F0 is dropped.
+            const auto* sysex = reinterpret_cast<const VstMidiSysexEvent*>(event);
+            if (!sysex->sysexDump || sysex->dumpBytes < 1)
+                return 0;
+            return hostEventQueue_.WriteSysEx(
+                       reinterpret_cast<const std::uint8_t*>(sysex->sysexDump) + 1,
+                       static_cast<std::size_t>(sysex->dumpBytes - 1))
+                       ? 1
+                       : 0;
+        }
+    }
+    return 1;
+}
+
+VstPlugCategory ZephCorvaneBase::getPlugCategory() {
+    return (cEffect.flags & effFlagsIsSynth) ? kPlugCategSynth : kPlugCategEffect;
+}
+
+VstInt32 ZephCorvaneBase::canDo(char* text) {
+    return text && std::strcmp(text, "receiveVstMidiEvent") == 0 ? 1 : 0;
+}
+
+std::string ZephCorvaneBase::registryFamilyKey() {
+    return familyKey();
+}
+
+const std::string& ZephCorvaneBase::familyKey() {
+    std::call_once(familyKeyOnce_, [this] {
+        const char* family = familyText();
+        std::string tail = family && std::strlen(family) > 10 ? std::string(family + 10) : "";
+        tail.erase(std::remove(tail.begin(), tail.end(), ' '), tail.end());
+        familyKey_ = "CV" + tail;
+    });
+    return familyKey_;
+}
+
+const std::array<std::string, kNumParameters>& ZephCorvaneBase::parameterNamesWithoutSpaces() {
+    std::call_once(namesOnce_, [this] {
+        for (int i = 0; i < kNumParameters; ++i)
+            namesWithoutSpaces_[i] = parameterNameWithoutSpaces(i);
+    });
+    return namesWithoutSpaces_;
+}
+
+bool ZephCorvaneBase::parameterStringFromValue(int index, float native, std::string& text) {
+    return parameterSpecialText(index, native, text);
+}
+
+std::int32_t ZephCorvaneBase::GetParameterValueStrings(
+    std::uint32_t scope, std::int32_t index, std::shared_ptr<const ValueStringList>* out) {
+    if (scope != kAudioUnitScope_Global || !out)
+        return kAudioUnitErr_InvalidParameter;
+    auto list = parameterValueStrings(index);
+    if (!list)
+        return kAudioUnitErr_InvalidParameter;
+    *out = std::move(list);
+    return 0;
+}
+
+std::int32_t ZephCorvaneBase::GetProperty(std::uint32_t id, std::uint32_t /*scope*/,
+                                          std::uint32_t /*element*/, void* data) {
+    if (!data)
+        return kAudioUnitErr_InvalidParameter;
+    switch (id) {
+        case prop::kParameterStringFromValue: {
+            auto* request = static_cast<ParameterStringFromValue*>(data);
+            if (!isValidParameterIndex(request->parameterId) ||
+                !parameterHasSpecialTexts(request->parameterId))
+                return kAudioUnitErr_InvalidParameter;
+            const float value =
+                request->value ? *request->value : getParameterNative(request->parameterId);
+            std::string text;
+            request->text = parameterStringFromValue(request->parameterId, value, text)
+                                ? std::make_shared<const std::string>(text)
+                                : nullptr;
+            return 0;
+        }
+        case prop::kMidiHistory:
+            putOut<void*>(data, historyBlock());
+            return 0;
+        case prop::kProductTag:
+            putOut<const char*>(data, productTag());
+            return 0;
+        case prop::kFamilyText:
+            putOut<const char*>(data, familyText());
+            return 0;
+        case prop::kFamilyKey:
+            putOut<const char*>(data, familyKey().c_str());
+            return 0;
+        case prop::kParameterNamesWithoutSpaces:
+            putOut<const std::string*>(data, parameterNamesWithoutSpaces().data());
+            return 0;
+        case prop::kOscHelper:
+            putOut<void*>(data, oscServer_.get());
+            return 0;
+        case prop::kParameterCount:
+            putOut<std::int32_t>(data, kNumParameters);
+            return 0;
+        case prop::kOscPortOffset:
+            putOut<std::int32_t>(
+                data, static_cast<std::int32_t>(getParameterNative(kParamOscPortOffset)));
+            return 0;
+        case prop::kParameterTable:
+            putOut<ParameterDescriptor*>(data, table_);
+            return 0;
+        case prop::kGuiScriptName:
+            putOut<const char*>(data, guiScriptName());
+            return 0;
+        case prop::kInstanceLinking:
+            putOut<std::uint8_t>(data, 0);
+            return 0;
+        case prop::kIsLogicPro:
+            putOut<std::uint8_t>(data, 0);
+            return 0;
+        default:
+            return kAudioUnitErr_InvalidProperty;
+    }
+}
+
+std::int32_t ZephCorvaneBase::GetPropertyInfo(std::uint32_t id, std::uint32_t scope,
+                                              std::uint32_t /*element*/, std::uint32_t* size,
+                                              bool* writable) {
+    std::uint32_t bytes = 0;
+    bool canWrite = false;
+    switch (id) {
+        case prop::kParameterStringFromValue:
+            bytes = 24;
+            break;
+        case prop::kMidiHistory:
+        case prop::kProductTag:
+        case prop::kFamilyText:
+        case prop::kFamilyKey:
+        case prop::kParameterNamesWithoutSpaces:
+        case prop::kOscHelper:
+        case prop::kParameterTable:
+        case prop::kGuiScriptName:
+            bytes = sizeof(void*);
+            break;
+        case prop::kParameterCount:
+        case prop::kOscPortOffset:
+            bytes = 4;
+            break;
+        case prop::kInstanceLinking:
+        case prop::kIsLogicPro:
+            bytes = 1;
+            break;
+        case prop::kReapplyOscPortOffset:
+            bytes = 1;
+            canWrite = true;
+            break;
+        case prop::kDontPanic:
+            if (scope != kAudioUnitScope_Global)
+                return kAudioUnitErr_InvalidProperty;
+            bytes = 1;
+            canWrite = true;
+            break;
+        default:
+            return kAudioUnitErr_InvalidProperty;
+    }
+    if (size)
+        *size = bytes;
+    if (writable)
+        *writable = canWrite;
+    return 0;
+}
+
+std::int32_t ZephCorvaneBase::SetProperty(std::uint32_t id, std::uint32_t scope,
+                                          std::uint32_t /*element*/, const void* /*data*/,
+                                          std::uint32_t /*size*/) {
+    if (scope != kAudioUnitScope_Global)
+        return kAudioUnitErr_InvalidProperty;
+    switch (id) {
+        case prop::kReapplyOscPortOffset:
+            setParameterNative(kParamOscPortOffset, getParameterNative(kParamOscPortOffset), true);
+            return 0;
+        case prop::kDontPanic: {
+            std::lock_guard<std::mutex> guard(controlWriteMutex_);
+            controlQueue_.WriteTrigger(prop::kDontPanic);
+            return 0;
+        }
+        default:
+            return kAudioUnitErr_InvalidProperty;
+    }
+}

@@ -1,0 +1,113 @@
+// The audio thread allocates nothing: every global allocation in this test
+// binary is counted while blocks and events are processed.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+#include <thread>
+
+#include "engine/ZephCorvane.h"
+#include "vst/AEffect.h"
+
+namespace {
+
+std::atomic<bool> gCounting{false};
+std::atomic<long> gAllocations{0};
+std::thread::id gCountedThread;
+
+void* countedAllocate(std::size_t size) {
+    if (gCounting.load(std::memory_order_relaxed) && std::this_thread::get_id() == gCountedThread)
+        gAllocations.fetch_add(1, std::memory_order_relaxed);
+    if (void* p = std::malloc(size ? size : 1))
+        return p;
+    throw std::bad_alloc();
+}
+
+}  // namespace
+
+void* operator new(std::size_t size) {
+    return countedAllocate(size);
+}
+void* operator new[](std::size_t size) {
+    return countedAllocate(size);
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    std::free(p);
+}
+
+namespace {
+
+VstIntPtr hostCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
+    return opcode == audioMasterVersion ? 2400 : 0;
+}
+
+class CountAllocations {
+public:
+    CountAllocations() {
+        gCountedThread = std::this_thread::get_id();
+        gAllocations = 0;
+        gCounting = true;
+    }
+    ~CountAllocations() { gCounting = false; }
+    long count() const { return gAllocations.load(); }
+};
+
+TEST(AudioThread, TheCounterSeesAllocations) {
+    CountAllocations counter;
+    auto* probe = new int(1);
+    delete probe;
+    EXPECT_EQ(counter.count(), 1);
+}
+
+TEST(AudioThread, ProcessingAndEventsAllocateNothing) {
+    QX4Controller::ZephCorvane plugin(hostCallback);
+    AEffect* effect = plugin.getAeffect();
+    effect->dispatcher(effect, effSetSampleRate, 0, 0, nullptr, 48000.0f);
+    effect->dispatcher(effect, effSetBlockSize, 0, 512, nullptr, 0.0f);
+    effect->dispatcher(effect, effMainsChanged, 0, 1, nullptr, 0.0f);
+
+    VstMidiEvent notes[3] = {};
+    for (int i = 0; i < 3; ++i) {
+        notes[i].type = kVstMidiType;
+        notes[i].byteSize = sizeof(VstMidiEvent);
+        notes[i].deltaFrames = i * 100;
+        notes[i].midiData[0] = static_cast<char>(0x90 + i);
+        notes[i].midiData[1] = 60;
+        notes[i].midiData[2] = 100;
+    }
+    struct {
+        VstInt32 numEvents;
+        VstIntPtr reserved;
+        VstEvent* events[3];
+    } list{3,
+           0,
+           {reinterpret_cast<VstEvent*>(&notes[0]), reinterpret_cast<VstEvent*>(&notes[1]),
+            reinterpret_cast<VstEvent*>(&notes[2])}};
+
+    float left[512];
+    float* outputs[1] = {left};
+    const std::uint8_t panic = 1;
+    plugin.SetProperty(64094, 0, 0, &panic, 1);  // queued before counting: a UI-thread write
+
+    CountAllocations counter;
+    for (int block = 0; block < 200; ++block) {
+        effect->dispatcher(effect, effProcessEvents, 0, 0, &list, 0.0f);
+        effect->processReplacing(effect, nullptr, outputs, 512);
+        effect->setParameter(effect, 4, 0.6f);
+        effect->getParameter(effect, 4);
+    }
+    EXPECT_EQ(counter.count(), 0);
+}
+
+}  // namespace
