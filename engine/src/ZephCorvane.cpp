@@ -1,16 +1,22 @@
 #include "engine/ZephCorvane.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace QX4Controller {
 
-ZephCorvane::ZephCorvane(audioMasterCallback audioMaster) : ZephCorvaneBase(audioMaster) {
+ZephCorvane::ZephCorvane(audioMasterCallback audioMaster)
+    : ZephCorvaneBase(audioMaster),
+      historyWriter_(history_),
+      encoder_(historyWriter_),
+      clock_(encoder_) {
     initialise();
 }
 
 ZephCorvane::~ZephCorvane() = default;
 
 void ZephCorvane::initialise() {
+    updateEngineParameters();
     ZephCorvaneBase::initialise();
 }
 

@@ -86,3 +86,16 @@ MessageQueueItem* MessageQueue::pop() {
 }
 
 }  // namespace QX
+
+namespace QX {
+
+void MessageQueue::rebaseUnread(std::uint32_t frames) {
+    const std::int32_t end = write_.load(std::memory_order_acquire);
+    for (std::int32_t slot = (read_.load(std::memory_order_relaxed) + 1) % kSlots; slot != end;
+         slot = (slot + 1) % kSlots) {
+        MessageQueueItem& item = *items_[slot];
+        item.frameOffset = item.frameOffset >= frames ? item.frameOffset - frames : 0;
+    }
+}
+
+}  // namespace QX

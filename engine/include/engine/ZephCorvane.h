@@ -1,10 +1,14 @@
 #pragma once
 // The concrete plug-in: the MIDI signal engine on top of the product-family
-// layer.
+// layer. Host MIDI, clock and test messages go through one serial encoder
+// into the single audio output.
 
 #include <mutex>
 #include <string>
 
+#include "engine/HistoryWriter.h"
+#include "engine/MidiClock.h"
+#include "engine/SerialEncoder.h"
 #include "plugin/ZephCorvaneBase.h"
 
 namespace QX4Controller {
@@ -30,6 +34,14 @@ public:
     std::int32_t SetProperty(std::uint32_t id, std::uint32_t scope, std::uint32_t element,
                              const void* data, std::uint32_t size) override;
 
+    // ---- Block processing [audio-thread] ------------------------------------------------
+    void beginBlock(VstInt32 frames) override;
+    void updateEngineParameters() override;
+    void renderBlock(float** inputs, float** outputs, VstInt32 frames) override;
+    void handleControlMessage(QX::MessageQueueItem& item) override;
+    // Filters, re-channels, logs and queues one host message.
+    void encodeHostMessage(const QX::MessageQueueItem& item);
+
     // ---- Added slots ------------------------------------------------------------------
     void initialise() override;
     // Releases an optional device object this plug-in never creates; the
@@ -41,8 +53,21 @@ public:
     // [any-thread] A copy of the MIDI source name.
     std::string midiSourceName() const;
 
+    SerialEncoder& encoder() { return encoder_; }
+    MidiClock& clock() { return clock_; }
+
 private:
     bool describePin(VstInt32 index, VstInt32 count, VstPinProperties* properties);
+    void readChannelParameters();
+
+    HistoryWriter historyWriter_;
+    SerialEncoder encoder_;
+    MidiClock clock_;
+
+    // Refreshed from the parameters.
+    int midiChannel_ = 17;  // 0 Off, 1..16, 17 Omni
+    int channelise_ = 0;    // 0 Off, 1..16
+    bool testEnabled_ = false;
 
     mutable std::mutex sourceNameMutex_;
     std::string midiSourceName_;

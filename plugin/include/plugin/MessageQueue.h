@@ -59,6 +59,13 @@ public:
     // stays intact until the next pop.
     MessageQueueItem* pop();
 
+    // [reader] Moves the frame offsets of the unread items one block of
+    // `frames` samples on (never below 0): an event the host placed beyond
+    // the end of its block falls due that many samples into the next one.
+    // Safe against the writer, which only ever fills the slot at the write
+    // index, never an unread one.
+    void rebaseUnread(std::uint32_t frames);
+
     int readIndex() const { return read_.load(std::memory_order_relaxed); }
     int writeIndex() const { return write_.load(std::memory_order_relaxed); }
 

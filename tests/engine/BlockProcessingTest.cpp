@@ -1,0 +1,224 @@
+// Host MIDI through the plug-in object: intake, filters, re-channelling,
+// Don't Panic and the history they leave.
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "engine/ZephCorvane.h"
+
+namespace QX4Controller {
+namespace {
+
+VstIntPtr hostCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
+    return opcode == audioMasterVersion ? 2400 : 0;
+}
+
+struct Event {
+    VstInt32 deltaFrames;
+    std::vector<std::uint8_t> bytes;
+};
+
+class BlockProcessing : public testing::Test {
+protected:
+    BlockProcessing() : plugin(hostCallback) {
+        effect = plugin.getAeffect();
+        effect->dispatcher(effect, effSetBlockSize, 0, 256, nullptr, 0.0f);
+        effect->dispatcher(effect, effMainsChanged, 0, 1, nullptr, 0.0f);
+        output.resize(256);
+    }
+
+    VstIntPtr send(const std::vector<Event>& events) {
+        midi.assign(events.size(), VstMidiEvent{});
+        sysex.assign(events.size(), VstMidiSysexEvent{});
+        list.assign(2 + events.size(), 0);
+        std::vector<VstEvent*> pointers;
+        for (std::size_t i = 0; i < events.size(); ++i) {
+            const Event& e = events[i];
+            if (!e.bytes.empty() && e.bytes[0] == 0xF0) {
+                sysex[i].type = kVstSysExType;
+                sysex[i].byteSize = sizeof(VstMidiSysexEvent);
+                sysex[i].deltaFrames = e.deltaFrames;
+                sysex[i].dumpBytes = static_cast<VstInt32>(e.bytes.size());
+                sysex[i].sysexDump =
+                    reinterpret_cast<char*>(const_cast<std::uint8_t*>(e.bytes.data()));
+                pointers.push_back(reinterpret_cast<VstEvent*>(&sysex[i]));
+            } else {
+                midi[i].type = kVstMidiType;
+                midi[i].byteSize = sizeof(VstMidiEvent);
+                midi[i].deltaFrames = e.deltaFrames;
+                for (std::size_t b = 0; b < e.bytes.size() && b < 3; ++b)
+                    midi[i].midiData[b] = static_cast<char>(e.bytes[b]);
+                pointers.push_back(reinterpret_cast<VstEvent*>(&midi[i]));
+            }
+        }
+        // VstEvents with room for every pointer.
+        events_.resize(sizeof(VstEvents) + pointers.size() * sizeof(VstEvent*));
+        auto* header = reinterpret_cast<VstEvents*>(events_.data());
+        header->numEvents = static_cast<VstInt32>(pointers.size());
+        for (std::size_t i = 0; i < pointers.size(); ++i)
+            header->events[i] = pointers[i];
+        return effect->dispatcher(effect, effProcessEvents, 0, 0, header, 0.0f);
+    }
+
+    void process(int frames = 256) {
+        float* outputs[1] = {output.data()};
+        effect->processReplacing(effect, nullptr, outputs, frames);
+    }
+
+    void set(int index, float native) { plugin.setParameterNative(index, native, false); }
+
+    const MidiHistory::Ring& ring(HistoryKind kind) { return plugin.historyBlock()->rings[kind]; }
+
+    std::vector<MidiHistoryEntry> entries(HistoryKind kind) {
+        const MidiHistory::Ring& r = ring(kind);
+        std::vector<MidiHistoryEntry> out;
+        for (int i = 1; i <= r.writeIndex.load(); ++i)
+            out.push_back(r.entries[i]);
+        return out;
+    }
+
+    ZephCorvane plugin;
+    AEffect* effect;
+    std::vector<float> output;
+    std::vector<VstMidiEvent> midi;
+    std::vector<VstMidiSysexEvent> sysex;
+    std::vector<long> list;
+    std::vector<unsigned char> events_;
+};
+
+TEST_F(BlockProcessing, IntakeMasksBytesAndTheFirstSysexEndsTheList) {
+    EXPECT_EQ(send({{5, {0x93, 0x3C, 0xFF}}, {0, {0xF0, 0x7D, 0x01, 0xF7}}, {9, {0x83, 0x3C, 0}}}),
+              1);
+    QX::MessageQueue& queue = plugin.hostEventQueue();
+    const QX::MessageQueueItem* note = queue.pop();
+    ASSERT_NE(note, nullptr);
+    EXPECT_EQ(note->kind, QX::MessageQueueItem::kMidi);
+    EXPECT_EQ(note->status, 0x90);
+    EXPECT_EQ(note->channel, 3);
+    EXPECT_EQ(note->data2, 0x7F);
+    EXPECT_EQ(note->frameOffset, 5u);
+    const QX::MessageQueueItem* dump = queue.pop();
+    ASSERT_NE(dump, nullptr);
+    EXPECT_EQ(dump->kind, QX::MessageQueueItem::kSysEx);
+    EXPECT_EQ(dump->data, (std::vector<std::uint8_t>{0x7D, 0x01, 0xF7}));
+    EXPECT_EQ(queue.pop(), nullptr);  // the note off after the sysex is not queued
+}
+
+TEST_F(BlockProcessing, ChannelFilterAndChannelise) {
+    set(kParamMidiChannel, 5);
+    set(kParamChannelise, 10);
+    send({{0, {0x94, 60, 100}}, {1, {0x95, 61, 100}}, {2, {0xC4, 7, 0}}});
+    process();
+    const auto received = entries(kHistoryReceivedPluginInput);
+    ASSERT_EQ(received.size(), 2u);
+    EXPECT_EQ(received[0].byte0, 0x94);  // the incoming channel is logged
+    EXPECT_EQ(received[0].length, 3u);
+    EXPECT_EQ(received[1].byte0, 0xC4);
+    EXPECT_EQ(received[1].length, 2u);
+    EXPECT_EQ(received[1].byte2, 0);
+    const auto sent = entries(kHistorySentPluginOutput);
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_EQ(sent[0].byte0, 0x99);  // and it leaves on channel 10
+    EXPECT_EQ(sent[1].byte0, 0xC9);
+}
+
+TEST_F(BlockProcessing, ChannelOffPassesOnlySystemMessages) {
+    set(kParamMidiChannel, 0);
+    send({{0, {0x90, 60, 100}},
+          {0, {0xF8}},
+          {0, {0xF2, 0x10, 0x00}},
+          {0, {0xF1, 0x25}},
+          {0, {0xF7}},
+          {0, {0xF4}},
+          {0, {0xF0}},
+          {0, {0xF9}}});
+    process();
+    const auto sent = entries(kHistorySentPluginOutput);
+    ASSERT_EQ(sent.size(), 3u);
+    EXPECT_EQ(sent[0].byte0, 0xF8);
+    EXPECT_EQ(sent[0].length, 1u);
+    EXPECT_EQ(sent[1].byte0, 0xF2);
+    EXPECT_EQ(sent[1].length, 3u);
+    EXPECT_EQ(sent[2].byte0, 0xF1);
+    EXPECT_EQ(sent[2].length, 2u);
+    EXPECT_EQ(entries(kHistoryReceivedPluginInput).size(), 3u);
+}
+
+TEST_F(BlockProcessing, DontPanicSendsSixteenAllSoundOffInOrder) {
+    const std::uint8_t one = 1;
+    plugin.setPropertyAndNotify(prop::kDontPanic, &one, 1);
+    process();
+    // The ring holds the last sixteen: exactly the sixteen messages.
+    const MidiHistory::Ring& sent = ring(kHistorySentPluginOutput);
+    EXPECT_EQ(sent.writeIndex.load(), 0);  // sixteen entries: slots 1..15, then 0
+    for (int channel = 0; channel < 16; ++channel) {
+        const MidiHistoryEntry& e = sent.entries[(channel + 1) % 16];
+        EXPECT_EQ(e.byte0, 0xB0 | channel);
+        EXPECT_EQ(e.byte1, 120);
+        EXPECT_EQ(e.byte2, 0);
+    }
+    EXPECT_EQ(plugin.encoder().queuedBytes() + 0, plugin.encoder().queuedBytes());
+
+    set(kParamMidiChannel, 3);
+    plugin.setPropertyAndNotify(prop::kDontPanic, &one, 1);
+    process();
+    EXPECT_EQ(sent.entries[sent.writeIndex.load()].byte0, 0xB2);
+    EXPECT_EQ(sent.writeIndex.load(), 1);
+}
+
+TEST_F(BlockProcessing, DontPanicWaitsForTheFirstBlockAfterResume) {
+    effect->dispatcher(effect, effMainsChanged, 0, 0, nullptr, 0.0f);
+    const std::uint8_t one = 1;
+    plugin.setPropertyAndNotify(prop::kDontPanic, &one, 1);
+    EXPECT_EQ(ring(kHistorySentPluginOutput).writeIndex.load(), 0);
+    effect->dispatcher(effect, effMainsChanged, 0, 1, nullptr, 0.0f);
+    process();
+    EXPECT_EQ(ring(kHistoryReceivedPluginInput).entries[1].byte0, 0xB0);
+    EXPECT_EQ(ring(kHistoryReceivedPluginInput).writeIndex.load(), 0);
+}
+
+TEST_F(BlockProcessing, TestEnableSuppressesHostMidi) {
+    set(kParamTestEnable, 1);
+    process();  // the engine reads Test Enable at its next refresh
+    const std::uint8_t one = 1;
+    plugin.setPropertyAndNotify(prop::kDontPanic, &one, 1);
+    send({{0, {0x90, 60, 100}}});
+    process();
+    EXPECT_EQ(ring(kHistoryReceivedPluginInput).writeIndex.load(), 0);
+    EXPECT_EQ(plugin.hostEventQueue().peek(), nullptr);  // consumed all the same
+}
+
+TEST_F(BlockProcessing, HistoryKeepsTheLastSixteen) {
+    const MidiHistory::Ring& received = ring(kHistoryReceivedPluginInput);
+    for (int i = 0; i < 16; ++i)
+        EXPECT_EQ(received.entries[i].length, 0u);
+    std::vector<Event> notes;
+    for (int i = 0; i < 17; ++i)
+        notes.push_back({i, {0x90, static_cast<std::uint8_t>(i), 1}});
+    send(notes);
+    process();
+    EXPECT_EQ(received.writeIndex.load(), 1);  // the seventeenth went to slot 1
+    EXPECT_EQ(received.entries[1].byte1, 16);
+    EXPECT_EQ(received.entries[2].byte1, 1);  // the first was overwritten
+    EXPECT_EQ(received.entries[0].byte1, 15);
+    EXPECT_GE(received.entries[1].time.year, 2024);
+    for (const auto& e : received.entries)
+        EXPECT_EQ(e.result, 0u);
+}
+
+TEST_F(BlockProcessing, EventsBeyondTheBlockWaitForTheirSample) {
+    send({{300, {0x90, 60, 100}}});
+    process();
+    EXPECT_EQ(ring(kHistoryReceivedPluginInput).writeIndex.load(), 0);
+    // 300 samples after the first block's start is sample 44 of the next.
+    send({{10, {0x91, 61, 100}}});
+    process();
+    const auto received = entries(kHistoryReceivedPluginInput);
+    ASSERT_EQ(received.size(), 2u);
+    EXPECT_EQ(received[0].byte0, 0x90);
+    EXPECT_EQ(received[1].byte0, 0x91);
+}
+
+}  // namespace
+}  // namespace QX4Controller
