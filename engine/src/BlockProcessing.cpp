@@ -50,7 +50,15 @@ void ZephCorvane::updateEngineParameters() {
     clock.swingType = getParameterNative(kParamSwingType);
     clock_.updateParameters(clock);
 
-    testEnabled_ = getParameterNative(kParamTestEnable) != 0.0f;
+    TestParameters test;
+    test.sampleRate = sampleRate;
+    test.enable = getParameterNative(kParamTestEnable);
+    test.intervalMs = getParameterNative(kParamTestInterval);
+    test.type = getParameterNative(kParamTestType);
+    test.messageByte1 = getParameterNative(kParamMessageByte1);
+    test.messageByte2 = getParameterNative(kParamMessageByte2);
+    test.messageByte3 = getParameterNative(kParamMessageByte3);
+    test_.refresh(test);
 }
 
 void ZephCorvane::readChannelParameters() {
@@ -87,7 +95,8 @@ void ZephCorvane::renderBlock(float** /*inputs*/, float** outputs, VstInt32 fram
         if (end <= pos)
             end = pos + 1;
         updateEngineParameters();
-        encoder_.renderSamples(output + pos, static_cast<int>(end - pos));
+        encoder_.renderSamples(output + pos, static_cast<int>(end - pos),
+                               test_.on() ? &test_ : nullptr);
         pos = end;
     }
     clock_.endBlock(length);
@@ -99,7 +108,7 @@ void ZephCorvane::renderBlock(float** /*inputs*/, float** outputs, VstInt32 fram
 
 void ZephCorvane::encodeHostMessage(const QX::MessageQueueItem& item) {
     readChannelParameters();
-    if (testEnabled_)
+    if (test_.on())
         return;
 
     if (item.kind == QX::MessageQueueItem::kSysEx) {

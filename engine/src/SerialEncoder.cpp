@@ -11,11 +11,14 @@ namespace {
 // The longest byte (192000 Hz) completes on its 62nd sample.
 constexpr int kMaxPhase = 64;
 
-// bitIndexForPhase for phases 1..kMaxPhase of every rate code, computed
-// once: the per-sample loop then only looks bits up.
+// bitIndexForPhase for phases 1..kMaxPhase of every rate code, and for
+// every byte value the samples of its bits (1 active, 0 idle) from its first
+// sample up to the one before the completing sample: computed once, so that
+// the loop only looks bits up and whole bytes are copied as runs.
 struct BitTables {
     std::int8_t bits[7][kMaxPhase + 1];
     int length[7];  // phase of the completing sample
+    std::uint8_t active[7][256][kMaxPhase];
     BitTables() {
         for (int code = 0; code < 7; ++code) {
             length[code] = kMaxPhase;
@@ -25,6 +28,13 @@ struct BitTables {
                     length[code] = p;
             }
             bits[code][0] = bits[code][1];
+            for (int byte = 0; byte < 256; ++byte) {
+                for (int p = 1; p <= kMaxPhase; ++p) {
+                    const int bit = bits[code][p];
+                    active[code][byte][p - 1] =
+                        bit == 0 || (bit >= 1 && bit <= 8 && ((byte >> (bit - 1)) & 1) == 0);
+                }
+            }
         }
     }
 };
@@ -78,7 +88,7 @@ int bitIndexForPhase(int code, int phase) {
 }
 
 SerialEncoder::SerialEncoder(HistoryWriter& history)
-    : history_(history), ring_(new std::uint8_t[kQueueSize]()) {
+    : history_(history), ring_(new std::uint8_t[kQueueSize]()), patterns_(new PatternCache[256]) {
     update(EncoderParameters{});
 }
 
@@ -88,6 +98,7 @@ void SerialEncoder::update(const EncoderParameters& p) {
     const BitTables& tables = bitTables();
     rateCode_ = sampleRateCode(p.sampleRate);
     bitTable_ = tables.bits[rateCode_];
+    byteSamples_ = &tables.active[rateCode_][0][0];
     bitTableLength_ = tables.length[rateCode_];
     // A restored state can hold anything; a non-number must not reach the
     // sound card.
@@ -181,7 +192,7 @@ bool SerialEncoder::sendSysex(const std::uint8_t* bytes, std::size_t length) {
 }
 
 void SerialEncoder::completeByte() {
-    head_ = (head_ + 1) % kQueueSize;
+    head_ = (head_ + 1) & (kQueueSize - 1);
     --count_;
     phase_ = count_ != 0 ? 1 : 0;
     activityLevel_ *= balanceCoefficient_;
@@ -224,20 +235,90 @@ float SerialEncoder::nextLineSample() {
     return 0.0f;
 }
 
-float SerialEncoder::filter(float x) {
-    const float y = b0_ * xPrevious_ + b1_ * x + a1_ * yPrevious_;
-    xPrevious_ = x;
-    yPrevious_ = y;
-    return y;
+void SerialEncoder::renderSamples(float* output, int frames, SampleHook* hook) {
+    if (hook) {
+        // Whatever the hook queues may start on this very sample.
+        for (int i = 0; i < frames; ++i) {
+            hook->beforeSample();
+            output[i] = nextLineSample();
+        }
+    } else {
+        renderLine(output, frames);
+    }
+    if (softlyOn_)
+        filterInPlace(output, frames);
 }
 
-void SerialEncoder::renderSamples(float* output, int frames, SampleHook* hook) {
-    for (int i = 0; i < frames; ++i) {
-        if (hook)
-            hook->beforeSample();
-        const float x = nextLineSample();
-        output[i] = softlyOn_ ? filter(x) : x;
+void SerialEncoder::renderLine(float* output, int frames) {
+    int i = 0;
+    while (i < frames) {
+        if (phase_ < 1) {
+            // Nothing to send for the rest of the stretch.
+            std::fill(output + i, output + frames, 0.0f);
+            if (balanceCoefficient_ != 1.0f) {
+                for (; i < frames; ++i)
+                    activityLevel_ *= balanceCoefficient_;
+            }
+            return;
+        }
+        // Without the Balance limiter (coefficient 1, tracker at 0) a byte
+        // that starts here is a fixed pattern of samples followed by its
+        // idle tail: the completing sample, or Space extra ones.
+        if (balanceCoefficient_ == 1.0f && phase_ == 1 && rateCode_ != 0) {
+            const int bitSamples = bitTableLength_ - 1;
+            const int tail = spaceCountdown_ != 0 ? spaceCountdown_ : 1;
+            if (frames - i >= bitSamples + tail) {
+                const float* samples = bytePattern(ring_[head_]);
+                // Whole 16-sample chunks where the stretch has room (the
+                // samples past the byte are rewritten next), so that the copy
+                // is a few fixed-size moves rather than a call.
+                const int chunks = (bitSamples + 16) / 16;
+                if (frames - i >= chunks * 16) {
+                    for (int c = 0; c < chunks; ++c)
+                        std::memcpy(output + i + 16 * c, samples + 16 * c, 16 * sizeof(float));
+                } else {
+                    std::memcpy(output + i, samples,
+                                sizeof(float) * static_cast<std::size_t>(bitSamples + 1));
+                }
+                if (tail > 1)
+                    std::fill(output + i + bitSamples + 1, output + i + bitSamples + tail, 0.0f);
+                i += bitSamples + tail;
+                completeByte();
+                continue;
+            }
+        }
+        output[i++] = nextLineSample();
     }
+}
+
+const float* SerialEncoder::bytePattern(std::uint8_t byte) {
+    // Built on first use for the current rate and level, so that neither an
+    // automated level nor a rate change costs more than the bytes sent.
+    PatternCache& cache = patterns_[byte];
+    if (cache.rateCode != rateCode_ || cache.level != level_) {
+        const std::uint8_t* active = byteSamples_ + byte * kMaxPhase;
+        const int bitSamples = bitTableLength_ - 1;
+        for (int j = 0; j < bitSamples; ++j)
+            cache.samples[j] = active[j] ? level_ : 0.0f;
+        cache.samples[bitSamples] = 0.0f;  // the completing sample
+        cache.rateCode = rateCode_;
+        cache.level = level_;
+    }
+    return cache.samples;
+}
+
+void SerialEncoder::filterInPlace(float* samples, int frames) {
+    // Only y[n-1] -> y[n] is a dependency chain; the input terms are not.
+    float x1 = xPrevious_, y = yPrevious_;
+    const float b0 = b0_, b1 = b1_, a1 = a1_;
+    for (int i = 0; i < frames; ++i) {
+        const float x = samples[i];
+        y = b0 * x1 + b1 * x + a1 * y;
+        x1 = x;
+        samples[i] = y;
+    }
+    xPrevious_ = x1;
+    yPrevious_ = y;
 }
 
 }  // namespace QX4Controller

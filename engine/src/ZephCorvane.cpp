@@ -9,7 +9,9 @@ ZephCorvane::ZephCorvane(audioMasterCallback audioMaster)
     : ZephCorvaneBase(audioMaster),
       historyWriter_(history_),
       encoder_(historyWriter_),
-      clock_(encoder_) {
+      clock_(encoder_),
+      test_(encoder_, historyWriter_, testReference_,
+            currentProgram()->valuePointer(kParamMessageByte3)) {
     initialise();
 }
 

@@ -45,7 +45,7 @@ public:
 
 class SerialEncoder {
 public:
-    static constexpr int kQueueSize = 524288;
+    static constexpr int kQueueSize = 524288;  // a power of two
 
     explicit SerialEncoder(HistoryWriter& history);
     ~SerialEncoder();
@@ -82,11 +82,23 @@ private:
     // One sample of the line before filtering.
     float nextLineSample();
     void completeByte();
-    float filter(float x);
+    // The line without the test hook, whole bytes at a time where it can.
+    void renderLine(float* output, int frames);
+    void filterInPlace(float* samples, int frames);
+    // The samples of one whole byte at the current rate and level, up to
+    // and including its completing sample.
+    const float* bytePattern(std::uint8_t byte);
+
+    struct PatternCache {
+        int rateCode = -1;
+        float level = 0.0f;
+        float samples[64] = {};
+    };
     void designFilter(float cutoff);
 
     HistoryWriter& history_;
     std::unique_ptr<std::uint8_t[]> ring_;
+    std::unique_ptr<PatternCache[]> patterns_;
     std::int32_t count_ = 0;
     std::int32_t head_ = 0;
     std::int32_t phase_ = 0;
@@ -94,6 +106,7 @@ private:
     // Refreshed parameters.
     int rateCode_ = 1;
     const std::int8_t* bitTable_ = nullptr;
+    const std::uint8_t* byteSamples_ = nullptr;
     int bitTableLength_ = 0;
     float level_ = 1.0f;
     int space_ = 0;

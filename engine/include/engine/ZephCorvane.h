@@ -9,6 +9,7 @@
 #include "engine/HistoryWriter.h"
 #include "engine/MidiClock.h"
 #include "engine/SerialEncoder.h"
+#include "engine/TestGenerator.h"
 #include "plugin/ZephCorvaneBase.h"
 
 namespace QX4Controller {
@@ -55,6 +56,8 @@ public:
 
     SerialEncoder& encoder() { return encoder_; }
     MidiClock& clock() { return clock_; }
+    TestGenerator& testGenerator() { return test_; }
+    const TestSysexReference& testSysexReference() const { return testReference_; }
 
 private:
     bool describePin(VstInt32 index, VstInt32 count, VstPinProperties* properties);
@@ -63,11 +66,12 @@ private:
     HistoryWriter historyWriter_;
     SerialEncoder encoder_;
     MidiClock clock_;
+    TestSysexReference testReference_;
+    TestGenerator test_;
 
     // Refreshed from the parameters.
     int midiChannel_ = 17;  // 0 Off, 1..16, 17 Omni
     int channelise_ = 0;    // 0 Off, 1..16
-    bool testEnabled_ = false;
 
     mutable std::mutex sourceNameMutex_;
     std::string midiSourceName_;
