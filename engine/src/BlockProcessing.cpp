@@ -85,7 +85,11 @@ void ZephCorvane::renderBlock(float** /*inputs*/, float** outputs, VstInt32 fram
         while (const QX::MessageQueueItem* item = hostEventQueue_.peek()) {
             if (item->frameOffset > pos)
                 break;
-            encodeHostMessage(*hostEventQueue_.pop());
+            const QX::MessageQueueItem& taken = *hostEventQueue_.pop();
+            // Scripts see host MIDI even while a test holds it back.
+            if (scripting_)
+                scripting_->HandleMIDIMessage(taken);
+            encodeHostMessage(taken);
         }
         std::uint32_t end = std::min(length, clock_.dueOffset());
         if (const QX::MessageQueueItem* next = hostEventQueue_.peek()) {

@@ -5,8 +5,8 @@
 
 namespace QX4Controller {
 
-ZephCorvane::ZephCorvane(audioMasterCallback audioMaster)
-    : ZephCorvaneBase(audioMaster),
+ZephCorvane::ZephCorvane(audioMasterCallback audioMaster, const QX::PluginHelpers* helpers)
+    : ZephCorvaneBase(audioMaster, helpers),
       historyWriter_(history_),
       encoder_(historyWriter_),
       clock_(encoder_),
@@ -15,7 +15,11 @@ ZephCorvane::ZephCorvane(audioMasterCallback audioMaster)
     initialise();
 }
 
-ZephCorvane::~ZephCorvane() = default;
+ZephCorvane::~ZephCorvane() {
+    // The OSC and timer threads reach the engine through this object; they
+    // stop before any of it goes.
+    destroyHelpers();
+}
 
 void ZephCorvane::initialise() {
     updateEngineParameters();

@@ -17,8 +17,14 @@ void putOut(void* data, const T& value) {
 
 }  // namespace
 
-ZephCorvaneBase::ZephCorvaneBase(audioMasterCallback audioMaster)
-    : ZephAuBase(audioMaster, 1, kNumParameters), oscServer_(std::make_unique<QX::NoOscServer>()) {
+ZephCorvaneBase::ZephCorvaneBase(audioMasterCallback audioMaster, const QX::PluginHelpers* helpers)
+    : ZephAuBase(audioMaster, 1, kNumParameters) {
+    if (helpers) {
+        scripting_ = helpers->createMidiScripting(*this);
+        oscServer_ = helpers->createOscServer(*this, scripting_.get());
+    }
+    if (!oscServer_)
+        oscServer_ = std::make_unique<QX::NoOscServer>();
     history_.clear();
     {
         // The parameter and factory tables are process-wide: two hosts'
@@ -46,7 +52,14 @@ ZephCorvaneBase::ZephCorvaneBase(audioMasterCallback audioMaster)
 
 ZephCorvaneBase::~ZephCorvaneBase() {
     InstanceRegistry::remove(this);
-    oscServer_->StopTasks();
+    destroyHelpers();
+}
+
+void ZephCorvaneBase::destroyHelpers() {
+    if (oscServer_)
+        oscServer_->StopTasks();
+    oscServer_ = std::make_unique<QX::NoOscServer>();
+    scripting_.reset();
 }
 
 void ZephCorvaneBase::initialise() {
@@ -54,13 +67,10 @@ void ZephCorvaneBase::initialise() {
     platform::processSettings().oscBasePort.store(
         platform::readIntPreference(platform::kPrefOscBasePort, platform::kDefaultOscBasePort),
         std::memory_order_relaxed);
+    if (scripting_)
+        scripting_->Initialise();
     oscServer_->Initialise();
     oscServer_->StartTasks();
-}
-
-void ZephCorvaneBase::attachOscServer(std::unique_ptr<QX::OscServerControl> server) {
-    oscServer_->StopTasks();
-    oscServer_ = server ? std::move(server) : std::make_unique<QX::NoOscServer>();
 }
 
 void ZephCorvaneBase::closeHook() {

@@ -16,7 +16,9 @@ namespace QX4Controller {
 
 class ZephCorvane : public ZephCorvaneBase {
 public:
-    explicit ZephCorvane(audioMasterCallback audioMaster);
+    // `helpers` (may be null) builds the Lua MIDI helper and the OSC server.
+    explicit ZephCorvane(audioMasterCallback audioMaster,
+                         const QX::PluginHelpers* helpers = nullptr);
     ~ZephCorvane() override;
 
     // ---- VST overrides ------------------------------------------------------------

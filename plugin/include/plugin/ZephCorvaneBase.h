@@ -14,6 +14,7 @@
 #include "plugin/MessageQueue.h"
 #include "plugin/MidiHistory.h"
 #include "plugin/OscServerControl.h"
+#include "plugin/PluginHelpers.h"
 #include "plugin/ZephAuBase.h"
 
 class ZephCorvaneBase : public ZephAuBase, public RegisteredInstance {
@@ -22,7 +23,8 @@ public:
     static constexpr VstInt32 kVendorVersion = 0x10007;
     static constexpr int kIndicatorCount = 8;
 
-    explicit ZephCorvaneBase(audioMasterCallback audioMaster);
+    // `helpers` (may be null) builds the Lua MIDI helper and the OSC server.
+    ZephCorvaneBase(audioMasterCallback audioMaster, const QX::PluginHelpers* helpers);
     ~ZephCorvaneBase() override;
 
     // ---- VST overrides --------------------------------------------------------
@@ -84,10 +86,9 @@ public:
     // ---- For the other layers -----------------------------------------------------
     QX::MessageQueue& hostEventQueue() { return hostEventQueue_; }
     QX::MessageQueue& controlQueue() { return controlQueue_; }
-    // [main-thread] Replaces the OSC server (null restores "off"). The
-    // server must outlive nothing of this object.
-    void attachOscServer(std::unique_ptr<QX::OscServerControl> server);
     QX::OscServerControl& oscServer() { return *oscServer_; }
+    // Null when the instance was built without scripting.
+    QX::MidiScripting* midiScripting() { return scripting_.get(); }
     // [any-thread] The port the OSC server should listen on; 0 = off.
     int oscPort() const { return oscPort_.load(std::memory_order_relaxed); }
     std::atomic<std::uint8_t>& indicatorFlag(int index) { return indicators_[index & 7]; }
@@ -97,6 +98,9 @@ protected:
     // The OSC port from the current program's OSC Port Offset and the
     // process-wide base port; wakes the server.
     void deriveOscPort();
+    // Stops and destroys the OSC server and the scripting while the whole
+    // object still exists: their threads call into it. [main-thread]
+    void destroyHelpers();
     const std::string& familyKey();
     const std::array<std::string, kNumParameters>& parameterNamesWithoutSpaces();
     bool parameterStringFromValue(int index, float native, std::string& text) override;
@@ -106,6 +110,8 @@ protected:
     // The editor and the OSC server may both trigger Don't Panic; the queue
     // takes one writer at a time.
     std::mutex controlWriteMutex_;
+    // Declared before the OSC server, which uses it: destroyed after it.
+    std::unique_ptr<QX::MidiScripting> scripting_;
     std::unique_ptr<QX::OscServerControl> oscServer_;
     std::atomic<int> oscPort_{0};
     int realInputCount_ = 0;

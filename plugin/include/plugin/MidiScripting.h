@@ -1,0 +1,21 @@
+#pragma once
+// What the plug-in asks of its MIDI scripting (the Lua MIDI helper, which
+// lives above this layer and implements this interface).
+
+#include "plugin/MessageQueue.h"
+
+namespace QX {
+
+class MidiScripting {
+public:
+    virtual ~MidiScripting() = default;
+    // [main-thread] At the instance's open: reads the parameter count and
+    // table from the plug-in's properties.
+    virtual void Initialise() = 0;
+    // [audio-thread] Every MIDI item taken from the host event queue, before
+    // the engine sends it. May take the scripting lock while a script's
+    // callback runs; never allocates outside the script's own memory.
+    virtual void HandleMIDIMessage(const MessageQueueItem& item) = 0;
+};
+
+}  // namespace QX
