@@ -72,6 +72,7 @@ void ZephCorvane::readChannelParameters() {
 
 void ZephCorvane::renderBlock(float** /*inputs*/, float** outputs, VstInt32 frames) {
     readChannelParameters();
+    drainTestInput();
     clock_.prepareBlock(sampleRate);
 
     float* output = outputs[0];
@@ -108,6 +109,16 @@ void ZephCorvane::renderBlock(float** /*inputs*/, float** outputs, VstInt32 fram
     // otherwise wait for an offset that equal-sized blocks never reach, and
     // everything queued behind it with it.
     hostEventQueue_.rebaseUnread(length);
+}
+
+void ZephCorvane::drainTestInput() {
+    std::size_t length = 0;
+    while (inputPort_.takeMessage(received_.get(), length)) {
+        const std::uint8_t* bytes = received_.get();
+        historyWriter_.add(kHistoryReceivedTestInput, static_cast<std::uint32_t>(length),
+                           length > 0 ? bytes[0] : 0, length > 1 ? bytes[1] : 0,
+                           length > 2 ? bytes[2] : 0, bytes);
+    }
 }
 
 void ZephCorvane::encodeHostMessage(const QX::MessageQueueItem& item) {

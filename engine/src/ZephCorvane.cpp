@@ -11,7 +11,9 @@ ZephCorvane::ZephCorvane(audioMasterCallback audioMaster, const QX::PluginHelper
       encoder_(historyWriter_),
       clock_(encoder_),
       test_(encoder_, historyWriter_, testReference_,
-            currentProgram()->valuePointer(kParamMessageByte3)) {
+            currentProgram()->valuePointer(kParamMessageByte3)),
+      received_(new std::uint8_t[MidiInputPort::kMaxMessage]) {
+    historyWriter_.setSysexReference(testReference_.data(), TestSysexReference::kSize);
     initialise();
 }
 
@@ -112,7 +114,26 @@ std::int32_t ZephCorvane::SetProperty(std::uint32_t id, std::uint32_t scope, std
         std::lock_guard<std::mutex> guard(sourceNameMutex_);
         midiSourceName_ = name;
     }
+    inputPort_.openByName(name);
     return 0;
+}
+
+void ZephCorvane::saveExtraChunkEntries(state::StateChunkWriter& writer) {
+    const std::string name = midiSourceName();
+    writer.add(state::kTagMidiSource, name.c_str(), name.size() + 1);
+}
+
+void ZephCorvane::restoreExtraChunkEntries(const state::StateChunkReader& reader) {
+    const std::vector<std::uint8_t>* entry = reader.find(state::kTagMidiSource);
+    if (!entry)
+        return;
+    // Up to the first terminator; the entry's last byte counts as one.
+    std::size_t length = 0;
+    while (length + 1 < entry->size() && (*entry)[length] != 0)
+        ++length;
+    const std::string name(entry->begin(), entry->begin() + static_cast<std::ptrdiff_t>(length));
+    setPropertyAndNotify(prop::kMidiSourceName, name.c_str(),
+                         static_cast<std::uint32_t>(name.size() + 1));
 }
 
 }  // namespace QX4Controller

@@ -80,12 +80,37 @@ void InstanceRegistry::assignIds(RegisteredInstance* instance) {
     }
 }
 
-void InstanceRegistry::setIds(RegisteredInstance* instance, std::uint32_t localId,
-                              std::uint32_t globalId) {
+void InstanceRegistry::restoreIds(RegisteredInstance* instance, std::uint32_t localId,
+                                  std::uint32_t globalId) {
     std::lock_guard<std::recursive_mutex> guard(lock());
-    if (Entry* entry = findEntry(instance)) {
-        entry->localId = localId;
-        entry->globalId = globalId;
+    Entry* self = findEntry(instance);
+    if (!self)
+        return;
+    auto& list = entries();
+    if (localId != 0) {
+        self->localId = localId;
+        const std::string family = familyKeyOf(*self);
+        for (Entry& other : list) {
+            if (&other == self || other.localId != localId || familyKeyOf(other) != family)
+                continue;
+            other.localId = smallestFreeId([&](std::uint32_t id) {
+                return std::any_of(list.begin(), list.end(), [&](Entry& e) {
+                    return &e != &other && e.localId == id && familyKeyOf(e) == family;
+                });
+            });
+        }
+    }
+    if (globalId != 0) {
+        self->globalId = globalId;
+        for (Entry& other : list) {
+            if (&other == self || other.globalId != globalId)
+                continue;
+            other.globalId = smallestFreeId([&](std::uint32_t id) {
+                return std::any_of(list.begin(), list.end(), [&](const Entry& e) {
+                    return &e != &other && e.globalId == id;
+                });
+            });
+        }
     }
 }
 

@@ -62,15 +62,35 @@ TEST(InstanceRegistry, LocalIdsCountWithinAFamily) {
         InstanceRegistry::remove(i);
 }
 
+TEST(InstanceRegistry, RestoredIdsMoveOthersAside) {
+    FakeInstance a("CV"), b("CV"), c("CVx");
+    for (auto* i : {&a, &b, &c}) {
+        InstanceRegistry::add(i);
+        InstanceRegistry::assignIds(i);
+    }
+    // b takes a's ids; a gets the smallest free ones. c, of another family,
+    // keeps its local id 1.
+    InstanceRegistry::restoreIds(&b, 1, 1);
+    EXPECT_EQ(localIdOf(b), 1u);
+    EXPECT_EQ(globalIdOf(b), 1u);
+    EXPECT_EQ(localIdOf(a), 2u);
+    EXPECT_EQ(globalIdOf(a), 2u);
+    EXPECT_EQ(localIdOf(c), 1u);
+    InstanceRegistry::restoreIds(&c, 0, 0);  // zeros leave ids alone
+    EXPECT_EQ(globalIdOf(c), 3u);
+    for (auto* i : {&a, &b, &c})
+        InstanceRegistry::remove(i);
+}
+
 TEST(InstanceRegistry, RestoredIdsAndUnknownInstances) {
     FakeInstance a("CV"), stranger("CV");
     InstanceRegistry::add(&a);
-    InstanceRegistry::setIds(&a, 7, 9);
+    InstanceRegistry::restoreIds(&a, 7, 9);
     EXPECT_EQ(localIdOf(a), 7u);
     EXPECT_EQ(globalIdOf(a), 9u);
     std::uint32_t local = 0, global = 0;
     EXPECT_FALSE(InstanceRegistry::ids(&stranger, local, global));
-    InstanceRegistry::setIds(&stranger, 1, 1);  // changes nothing
+    InstanceRegistry::restoreIds(&stranger, 1, 1);  // changes nothing
     InstanceRegistry::assignIds(&stranger);
     InstanceRegistry::remove(&stranger);
     EXPECT_EQ(InstanceRegistry::size(), 1u);

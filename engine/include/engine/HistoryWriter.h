@@ -23,8 +23,23 @@ public:
 
     MidiHistory& history() { return history_; }
 
+    // The reference a received system-exclusive test message is compared
+    // with (F0, length code, data, F7); without one only the first three
+    // bytes and the length are compared.
+    void setSysexReference(const std::uint8_t* reference, std::size_t size) {
+        reference_ = reference;
+        referenceSize_ = size;
+    }
+
 private:
+    // The loop-back check of a received message against the test message
+    // expected next: purely by order, no resynchronisation.
+    std::uint32_t checkReceived(std::uint32_t length, std::uint8_t byte0, std::uint8_t byte1,
+                                std::uint8_t byte2, const std::uint8_t* bytes);
+
     MidiHistory& history_;
+    const std::uint8_t* reference_ = nullptr;
+    std::size_t referenceSize_ = 0;
 };
 
 }  // namespace QX4Controller

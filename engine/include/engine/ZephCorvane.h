@@ -8,6 +8,7 @@
 
 #include "engine/HistoryWriter.h"
 #include "engine/MidiClock.h"
+#include "engine/MidiInputPort.h"
 #include "engine/SerialEncoder.h"
 #include "engine/TestGenerator.h"
 #include "plugin/ZephCorvaneBase.h"
@@ -52,6 +53,9 @@ public:
     void closeHook() override {}
     const char* familyText() override { return "tavro"; }
     const char* guiScriptName() override { return "gui_qx4controller.lua"; }
+    // The MIDI source name travels in the saved state.
+    void saveExtraChunkEntries(state::StateChunkWriter& writer) override;
+    void restoreExtraChunkEntries(const state::StateChunkReader& reader) override;
 
     // [any-thread] A copy of the MIDI source name.
     std::string midiSourceName() const;
@@ -59,11 +63,15 @@ public:
     SerialEncoder& encoder() { return encoder_; }
     MidiClock& clock() { return clock_; }
     TestGenerator& testGenerator() { return test_; }
+    MidiInputPort& midiInputPort() { return inputPort_; }
     const TestSysexReference& testSysexReference() const { return testReference_; }
 
 private:
     bool describePin(VstInt32 index, VstInt32 count, VstPinProperties* properties);
     void readChannelParameters();
+    // [audio-thread] Moves what arrived on the test input into the history,
+    // where each message is checked against the test message expected.
+    void drainTestInput();
 
     HistoryWriter historyWriter_;
     SerialEncoder encoder_;
@@ -77,6 +85,8 @@ private:
 
     mutable std::mutex sourceNameMutex_;
     std::string midiSourceName_;
+    MidiInputPort inputPort_;
+    std::unique_ptr<std::uint8_t[]> received_;  // one drained message
 };
 
 }  // namespace QX4Controller

@@ -43,8 +43,10 @@ public:
     // entry of the same family holds, and an unassigned global id the
     // smallest no other entry holds.
     static void assignIds(RegisteredInstance* instance);
-    // Restored ids from a saved state.
-    static void setIds(RegisteredInstance* instance, std::uint32_t localId, std::uint32_t globalId);
+    // Ids from a saved state: each non-zero one is given to the instance,
+    // and any other instance holding it gets a fresh one.
+    static void restoreIds(RegisteredInstance* instance, std::uint32_t localId,
+                           std::uint32_t globalId);
     // False when the instance is not registered.
     static bool ids(RegisteredInstance* instance, std::uint32_t& localId, std::uint32_t& globalId);
     static bool anyReportsLinking();

@@ -15,6 +15,7 @@
 #include "plugin/MidiHistory.h"
 #include "plugin/OscServerControl.h"
 #include "plugin/PluginHelpers.h"
+#include "plugin/StateChunk.h"
 #include "plugin/ZephAuBase.h"
 
 class ZephCorvaneBase : public ZephAuBase, public RegisteredInstance {
@@ -39,6 +40,11 @@ public:
     // [audio-thread] Host MIDI and the first sysex of the list into the
     // host event queue.
     VstInt32 processEvents(VstEvents* events) override;
+    // [main-thread] The saved state. The buffer stays valid until a later
+    // call has replaced it (the last few are kept).
+    VstInt32 getChunk(void** data, bool isPreset = false) override;
+    // [main-thread] Restores what it recognises; always answers 1.
+    VstInt32 setChunk(void* data, VstInt32 byteSize, bool isPreset = false) override;
     VstInt32 getVendorVersion() override { return kVendorVersion; }
     VstPlugCategory getPlugCategory() override;
     VstInt32 canDo(char* text) override;
@@ -78,6 +84,9 @@ public:
     virtual const char* productTag() { return "tavro"; }
     virtual const char* familyText() { return nullptr; }
     virtual const char* guiScriptName() { return nullptr; }
+    // Entries of the concrete plug-in in the saved state.
+    virtual void saveExtraChunkEntries(state::StateChunkWriter& /*writer*/) {}
+    virtual void restoreExtraChunkEntries(const state::StateChunkReader& /*reader*/) {}
 
     // ---- RegisteredInstance -------------------------------------------------------
     std::string registryFamilyKey() override;
@@ -119,6 +128,8 @@ protected:
     int outputCount_ = 1;
     MidiHistory history_;
     std::vector<float> silentInput_;
+    // Buffers handed to the host by getChunk, newest last.
+    std::vector<std::vector<std::uint8_t>> chunks_;
     std::once_flag familyKeyOnce_;
     std::string familyKey_;
     std::once_flag namesOnce_;
