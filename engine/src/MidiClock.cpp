@@ -137,7 +137,11 @@ void MidiClock::prepareBlock(float sampleRate) {
         stopPending_ = false;
     }
     if (clockAtBlockStart_) {
-        nextClock_ = static_cast<std::int64_t>(lastSentClock_) + 1;
+        // The clock that was due exactly at the end of the last block. While
+        // caught up this is lastSentClock + 1; while catching up it is
+        // later, and taking lastSentClock + 1 would undo the catch-up
+        // whenever the clocks fall on block boundaries.
+        nextClock_ = carriedClock_;
         due_ = 0;
         clockAtBlockStart_ = false;
     }
@@ -172,8 +176,10 @@ void MidiClock::tick() {
 }
 
 void MidiClock::endBlock(std::uint32_t frames) {
-    if (due_ == frames && nextClock_ >= startClock_)
+    if (due_ == frames && nextClock_ >= startClock_) {
         clockAtBlockStart_ = true;
+        carriedClock_ = nextClock_;
+    }
 }
 
 }  // namespace QX4Controller

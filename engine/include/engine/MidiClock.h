@@ -96,6 +96,7 @@ private:
     bool startPending_ = false;
     bool stopPending_ = false;
     bool clockAtBlockStart_ = false;
+    std::int64_t carriedClock_ = 0;
 
     // This block's schedule.
     bool running_ = false;  // the clock runs in this block
