@@ -29,15 +29,16 @@ run_ctest() {
   reports+=("$dir/test-results")
 }
 
-build linux-debug
-run_ctest linux-debug
-
-# The threaded tests again under the thread sanitizer.
-build linux-tsan
-run_ctest linux-tsan -L threads
-
+# Both systems first: some Linux tests talk to the Windows build.
 build windows
+(cd "$ROOT" && cmake --preset linux-debug -DTAVRO_WINDOWS_BUILD_DIR="$ROOT/build/windows" >/dev/null)
+build linux-debug
+build linux-tsan
 wine_env
+
+run_ctest linux-debug
+# The threaded tests again under the thread sanitizer.
+run_ctest linux-tsan -L threads
 run_ctest windows
 wine_done
 

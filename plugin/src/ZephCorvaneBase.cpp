@@ -153,6 +153,7 @@ void ZephCorvaneBase::deriveOscPort() {
 VstInt32 ZephCorvaneBase::processEvents(VstEvents* events) {
     if (!events)
         return 1;
+    VstInt32 answer = 1;
     for (VstInt32 i = 0; i < events->numEvents; ++i) {
         const VstEvent* event = events->events[i];
         if (!event)
@@ -165,18 +166,19 @@ VstInt32 ZephCorvaneBase::processEvents(VstEvents* events) {
                                   static_cast<std::uint8_t>(midi->midiData[2]) & 0x7F,
                                   static_cast<std::uint32_t>(std::max(midi->deltaFrames, 0)));
         } else if (event->type == kVstSysExType) {
-            // The first sysex ends the list; its leading F0 is dropped.
+            // The leading F0 is dropped (the encoder puts it back). Events
+            // after a sysex in the same list are queued too: ending the list
+            // here would silently lose them.
             const auto* sysex = reinterpret_cast<const VstMidiSysexEvent*>(event);
-            if (!sysex->sysexDump || sysex->dumpBytes < 1)
-                return 0;
-            return hostEventQueue_.WriteSysEx(
-                       reinterpret_cast<const std::uint8_t*>(sysex->sysexDump) + 1,
-                       static_cast<std::size_t>(sysex->dumpBytes - 1))
-                       ? 1
-                       : 0;
+            const bool queued = sysex->sysexDump && sysex->dumpBytes >= 1 &&
+                                hostEventQueue_.WriteSysEx(
+                                    reinterpret_cast<const std::uint8_t*>(sysex->sysexDump) + 1,
+                                    static_cast<std::size_t>(sysex->dumpBytes - 1));
+            if (!queued)
+                answer = 0;
         }
     }
-    return 1;
+    return answer;
 }
 
 VstPlugCategory ZephCorvaneBase::getPlugCategory() {

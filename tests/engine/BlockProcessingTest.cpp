@@ -87,7 +87,7 @@ protected:
     std::vector<unsigned char> events_;
 };
 
-TEST_F(BlockProcessing, IntakeMasksBytesAndTheFirstSysexEndsTheList) {
+TEST_F(BlockProcessing, IntakeMasksBytesAndKeepsEventsAfterASysex) {
     EXPECT_EQ(send({{5, {0x93, 0x3C, 0xFF}}, {0, {0xF0, 0x7D, 0x01, 0xF7}}, {9, {0x83, 0x3C, 0}}}),
               1);
     QX::MessageQueue& queue = plugin.hostEventQueue();
@@ -102,7 +102,11 @@ TEST_F(BlockProcessing, IntakeMasksBytesAndTheFirstSysexEndsTheList) {
     ASSERT_NE(dump, nullptr);
     EXPECT_EQ(dump->kind, QX::MessageQueueItem::kSysEx);
     EXPECT_EQ(dump->data, (std::vector<std::uint8_t>{0x7D, 0x01, 0xF7}));
-    EXPECT_EQ(queue.pop(), nullptr);  // the note off after the sysex is not queued
+    const QX::MessageQueueItem* noteOff = queue.pop();  // not lost behind the sysex
+    ASSERT_NE(noteOff, nullptr);
+    EXPECT_EQ(noteOff->status, 0x80);
+    EXPECT_EQ(noteOff->frameOffset, 9u);
+    EXPECT_EQ(queue.pop(), nullptr);
 }
 
 TEST_F(BlockProcessing, ChannelFilterAndChannelise) {

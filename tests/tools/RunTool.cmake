@@ -1,0 +1,21 @@
+# cmake -DEXPECT_CODE=N -DEXPECT_OUTPUT=regex -P RunTool.cmake -- PROGRAM ARGS...
+# Runs the program; fails unless it exits with EXPECT_CODE and its standard
+# output or error matches EXPECT_OUTPUT (when given).
+set(command)
+set(collect FALSE)
+math(EXPR last "${CMAKE_ARGC} - 1")
+foreach(i RANGE ${last})
+  if(collect)
+    list(APPEND command "${CMAKE_ARGV${i}}")
+  elseif("${CMAKE_ARGV${i}}" STREQUAL "--")
+    set(collect TRUE)
+  endif()
+endforeach()
+execute_process(COMMAND ${command} RESULT_VARIABLE code OUTPUT_VARIABLE out ERROR_VARIABLE err)
+message("${out}${err}")
+if(NOT code STREQUAL "${EXPECT_CODE}")
+  message(FATAL_ERROR "exit code ${code}, expected ${EXPECT_CODE}")
+endif()
+if(EXPECT_OUTPUT AND NOT "${out}${err}" MATCHES "${EXPECT_OUTPUT}")
+  message(FATAL_ERROR "output does not match '${EXPECT_OUTPUT}'")
+endif()

@@ -1,0 +1,26 @@
+#pragma once
+// The command line of tavro-render, as a function so that tests can run it.
+//
+//   tavro-render PLUGIN MIDIFILE OUT.wav [--rate HZ]
+//       [--block-size N | --block-sizes A,B,C | --random-blocks MIN-MAX [--seed S]]
+//       [--set "Name=value"]... [--tempo BPM] [--time-signature N/D]
+//       [--tail SECONDS] [--format float|pcm16|pcm24]
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace render {
+
+enum RenderExitCode {
+    kRenderOk = 0,
+    kRenderUsage = 1,
+    kRenderInputError = 2,
+    kRenderPluginError = 3,
+};
+
+// `args` without the program name. Progress and messages go to `err`;
+// `errIsTerminal` chooses progress updated in place over plain lines.
+int runRenderTool(const std::vector<std::string>& args, std::ostream& err, bool errIsTerminal);
+
+}  // namespace render

@@ -1,0 +1,322 @@
+#include "render/RenderTool.h"
+
+#include "host/VstHost.h"
+#include "render/BlockSizer.h"
+#include "render/MidiFile.h"
+#include "render/ParameterAssignment.h"
+#include "render/Renderer.h"
+#include "render/TempoMap.h"
+#include "render/Transport.h"
+
+#include <sndfile.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+
+namespace render {
+
+namespace {
+
+const char kUsage[] =
+    "usage: tavro-render PLUGIN MIDIFILE OUT.wav [options]\n"
+    "Plays a Standard MIDI File into a VST 2.4 plug-in, with the file's tempo map\n"
+    "as the host transport, and writes the plug-in's first output to a mono WAV.\n"
+    "\n"
+    "  --rate HZ                  sample rate (default 44100)\n"
+    "  --block-size N             fixed block size (default 512)\n"
+    "  --block-sizes A,B,C        block sizes used in turn\n"
+    "  --random-blocks MIN-MAX    random block sizes in a range ...\n"
+    "  --seed S                   ... from this seed (default 1)\n"
+    "  --set \"Name=value\"         set a parameter before rendering, by its name;\n"
+    "                             the value is a value text (\"Omni\", \"Off\") or a\n"
+    "                             number in the parameter's units; repeatable\n"
+    "  --tempo BPM                tempo until the file's first tempo change\n"
+    "                             (default 120)\n"
+    "  --time-signature N/D       time signature until the file's first one\n"
+    "                             (default 4/4)\n"
+    "  --tail SECONDS             render this long after the file ends, with the\n"
+    "                             transport stopped (default 1)\n"
+    "  --format F                 float (32-bit, default), pcm16 or pcm24\n";
+
+struct Options {
+    std::string plugin;
+    std::string midi;
+    std::string out;
+    double rate = 44100.0;
+    std::optional<BlockSizer> blocks;
+    bool randomBlocks = false;
+    int randomMin = 0;
+    int randomMax = 0;
+    std::uint32_t seed = 1;
+    bool seedGiven = false;
+    std::vector<ParameterAssignment> parameters;
+    double tail = 1.0;
+    TempoMap::Defaults meter;
+    int format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+};
+
+struct UsageError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+double parseNumber(const std::string& option, const std::string& text) {
+    errno = 0;
+    char* end = nullptr;
+    const double v = std::strtod(text.c_str(), &end);
+    if (text.empty() || errno != 0 || end != text.c_str() + text.size() || !std::isfinite(v))
+        throw UsageError(option + " wants a number, not '" + text + "'");
+    return v;
+}
+
+long parseWhole(const std::string& option, const std::string& text, long minimum, long maximum) {
+    errno = 0;
+    char* end = nullptr;
+    const long v = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || errno != 0 || end != text.c_str() + text.size() || v < minimum ||
+        v > maximum)
+        throw UsageError(option + " wants a whole number from " + std::to_string(minimum) + " to " +
+                         std::to_string(maximum) + ", not '" + text + "'");
+    return v;
+}
+
+// Far beyond any host's block, and still a VstInt32 frame count.
+constexpr long kMaxBlock = 1 << 20;
+
+Options parseArguments(const std::vector<std::string>& args) {
+    Options o;
+    std::vector<std::string> positional;
+    int blockOptions = 0;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto value = [&]() -> std::string {
+            if (i + 1 >= args.size())
+                throw UsageError(a + " needs a value");
+            return args[++i];
+        };
+        if (a == "--rate") {
+            o.rate = static_cast<double>(parseWhole(a, value(), 1000, 1000000));
+        } else if (a == "--block-size") {
+            o.blocks = BlockSizer::fixed(static_cast<int>(parseWhole(a, value(), 1, kMaxBlock)));
+            ++blockOptions;
+        } else if (a == "--block-sizes") {
+            const std::string list = value();
+            std::vector<int> sizes;
+            std::size_t start = 0;
+            for (;;) {
+                const auto comma = list.find(',', start);
+                sizes.push_back(static_cast<int>(
+                    parseWhole(a, list.substr(start, comma - start), 1, kMaxBlock)));
+                if (comma == std::string::npos)
+                    break;
+                start = comma + 1;
+            }
+            o.blocks = BlockSizer::cycle(sizes);
+            ++blockOptions;
+        } else if (a == "--random-blocks") {
+            const std::string range = value();
+            const auto dash = range.find('-');
+            if (dash == std::string::npos)
+                throw UsageError("--random-blocks wants MIN-MAX, not '" + range + "'");
+            o.randomMin = static_cast<int>(parseWhole(a, range.substr(0, dash), 1, kMaxBlock));
+            o.randomMax = static_cast<int>(parseWhole(a, range.substr(dash + 1), 1, kMaxBlock));
+            if (o.randomMax < o.randomMin)
+                throw UsageError("--random-blocks: MIN must not exceed MAX");
+            o.randomBlocks = true;
+            ++blockOptions;
+        } else if (a == "--seed") {
+            o.seed = static_cast<std::uint32_t>(parseWhole(a, value(), 0, 0xFFFFFFFFL));
+            o.seedGiven = true;
+        } else if (a == "--set") {
+            try {
+                o.parameters.push_back(parseParameterAssignment(value()));
+            } catch (const std::invalid_argument& e) {
+                throw UsageError(e.what());
+            }
+        } else if (a == "--tempo") {
+            o.meter.tempoBpm = parseNumber(a, value());
+            if (o.meter.tempoBpm < 1.0 || o.meter.tempoBpm > 1000.0)
+                throw UsageError("--tempo wants beats per minute from 1 to 1000");
+        } else if (a == "--time-signature") {
+            const std::string text = value();
+            const auto slash = text.find('/');
+            if (slash == std::string::npos)
+                throw UsageError("--time-signature wants N/D, not '" + text + "'");
+            o.meter.numerator = static_cast<int>(parseWhole(a, text.substr(0, slash), 1, 64));
+            o.meter.denominator = static_cast<int>(parseWhole(a, text.substr(slash + 1), 1, 64));
+            if ((o.meter.denominator & (o.meter.denominator - 1)) != 0)
+                throw UsageError("--time-signature: the denominator is a power of two");
+        } else if (a == "--tail") {
+            o.tail = parseNumber(a, value());
+            if (o.tail < 0.0 || o.tail > 3600.0)
+                throw UsageError("--tail wants seconds from 0 to 3600");
+        } else if (a == "--format") {
+            const std::string f = value();
+            if (f == "float")
+                o.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+            else if (f == "pcm16")
+                o.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+            else if (f == "pcm24")
+                o.format = SF_FORMAT_WAV | SF_FORMAT_PCM_24;
+            else
+                throw UsageError("--format is float, pcm16 or pcm24, not '" + f + "'");
+        } else if (a.size() > 1 && a[0] == '-') {
+            throw UsageError("unknown option '" + a + "'");
+        } else {
+            positional.push_back(a);
+        }
+    }
+    if (positional.size() != 3)
+        throw UsageError(positional.size() < 3 ? "PLUGIN, MIDIFILE and OUT.wav are needed"
+                                               : "too many arguments ('" + positional[3] + "')");
+    if (blockOptions > 1)
+        throw UsageError("give one of --block-size, --block-sizes and --random-blocks");
+    if (o.seedGiven && !o.randomBlocks)
+        throw UsageError("--seed goes with --random-blocks");
+    if (o.randomBlocks)
+        o.blocks = BlockSizer::random(o.randomMin, o.randomMax, o.seed);
+    if (!o.blocks)
+        o.blocks = BlockSizer::fixed(512);
+    o.plugin = positional[0];
+    o.midi = positional[1];
+    o.out = positional[2];
+    return o;
+}
+
+struct SndfileCloser {
+    void operator()(SNDFILE* f) const { sf_close(f); }
+};
+
+// A progress line every two seconds of wall time once a render takes that
+// long: in place on a terminal, one line each otherwise (logs, CI).
+class Progress {
+public:
+    Progress(std::ostream& err, bool terminal)
+        : err_(err), terminal_(terminal), last_(std::chrono::steady_clock::now()) {}
+    ~Progress() {
+        if (shown_ && terminal_)
+            err_ << "\n";
+    }
+    void update(std::int64_t done, std::int64_t total, double rate) {
+        const auto now = std::chrono::steady_clock::now();
+        if (now - last_ < std::chrono::seconds(2) && done < total)
+            return;
+        if (done >= total && !shown_)
+            return;
+        last_ = now;
+        shown_ = true;
+        char line[128];
+        std::snprintf(
+            line, sizeof line, "tavro-render: %5.1f%%  %.1f of %.1f s",
+            total > 0 ? 100.0 * static_cast<double>(done) / static_cast<double>(total) : 100.0,
+            static_cast<double>(done) / rate, static_cast<double>(total) / rate);
+        if (terminal_)
+            err_ << "\r" << line << std::flush;
+        else
+            err_ << line << "\n";
+    }
+
+private:
+    std::ostream& err_;
+    bool terminal_;
+    std::chrono::steady_clock::time_point last_;
+    bool shown_ = false;
+};
+
+}  // namespace
+
+int runRenderTool(const std::vector<std::string>& args, std::ostream& err, bool errIsTerminal) {
+    for (const std::string& a : args) {
+        if (a == "-h" || a == "--help") {
+            err << kUsage;
+            return kRenderOk;
+        }
+    }
+    Options o;
+    try {
+        o = parseArguments(args);
+    } catch (const UsageError& e) {
+        err << "tavro-render: " << e.what() << "\n" << kUsage;
+        return kRenderUsage;
+    }
+
+    std::optional<MidiFile> midi;
+    try {
+        midi = MidiFile::load(o.midi);
+    } catch (const MidiFileError& e) {
+        err << "tavro-render: " << o.midi << ": " << e.what() << "\n";
+        return kRenderInputError;
+    }
+    for (const std::string& w : midi->warnings())
+        err << "tavro-render: " << o.midi << ": warning: " << w << "\n";
+
+    const TempoMap map(*midi, o.meter);
+    const Schedule schedule = scheduleEvents(*midi, map, o.rate);
+    if (schedule.droppedBytes > 0)
+        err << "tavro-render: " << o.midi << ": warning: " << schedule.droppedBytes
+            << " escaped byte(s) formed no MIDI message and were left out\n";
+    const auto tailSamples = static_cast<std::int64_t>(std::llround(o.tail * o.rate));
+    const std::int64_t playSamples = schedule.endSample + 1;
+    const std::int64_t total = playSamples + tailSamples;
+
+    host::VstHost plugin;
+    std::string error;
+    if (!plugin.load(o.plugin, error)) {
+        err << "tavro-render: " << error << "\n";
+        return kRenderPluginError;
+    }
+    plugin.dispatch(effOpen);
+    if (plugin.effect()->numOutputs < 1) {
+        err << "tavro-render: " << o.plugin << " has no audio output\n";
+        return kRenderPluginError;
+    }
+    for (const ParameterAssignment& p : o.parameters) {
+        if (p.index >= plugin.effect()->numParams) {
+            err << "tavro-render: " << o.plugin << " has only " << plugin.effect()->numParams
+                << " parameters: it is not the plug-in whose parameter names --set knows\n";
+            return kRenderPluginError;
+        }
+        plugin.setParameter(p.index, p.normalized);
+    }
+
+    SF_INFO info{};
+    info.samplerate = static_cast<int>(o.rate);
+    info.channels = 1;
+    info.format = o.format;
+    std::unique_ptr<SNDFILE, SndfileCloser> wav(sf_open(o.out.c_str(), SFM_WRITE, &info));
+    if (!wav) {
+        err << "tavro-render: cannot write '" << o.out << "': " << sf_strerror(nullptr) << "\n";
+        return kRenderInputError;
+    }
+    // Integer formats: clip rather than wrap what lies outside -1..1.
+    sf_command(wav.get(), SFC_SET_CLIPPING, nullptr, SF_TRUE);
+
+    Transport transport(map, o.rate);
+    transport.setPlayRange(0, playSamples);
+    bool writeFailed = false;
+    Progress progress(err, errIsTerminal);
+    Renderer renderer(plugin, o.rate, *o.blocks);
+    renderer.render(
+        schedule, transport, total,
+        [&](const float* samples, std::size_t frames, std::int64_t) {
+            if (!writeFailed &&
+                sf_writef_float(wav.get(), samples, static_cast<sf_count_t>(frames)) !=
+                    static_cast<sf_count_t>(frames))
+                writeFailed = true;
+        },
+        [&](std::int64_t done, std::int64_t all) { progress.update(done, all, o.rate); });
+    plugin.close();
+
+    if (writeFailed || sf_close(wav.release()) != 0) {
+        err << "tavro-render: writing '" << o.out << "' failed (disk full?)\n";
+        return kRenderInputError;
+    }
+    return kRenderOk;
+}
+
+}  // namespace render
