@@ -51,13 +51,17 @@ ZephCorvaneBase::ZephCorvaneBase(audioMasterCallback audioMaster, const QX::Plug
 }
 
 ZephCorvaneBase::~ZephCorvaneBase() {
-    InstanceRegistry::remove(this);
     destroyHelpers();
 }
 
 void ZephCorvaneBase::destroyHelpers() {
-    if (oscServer_)
-        oscServer_->StopTasks();
+    // Out of the registry first: other instances' scripts and OSC addresses
+    // find instances there. Then no thread of ours may call in any more
+    // before the helpers go.
+    InstanceRegistry::remove(this);
+    oscServer_->StopTasks();
+    if (scripting_)
+        scripting_->StopTasks();
     oscServer_ = std::make_unique<QX::NoOscServer>();
     scripting_.reset();
 }

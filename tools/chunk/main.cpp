@@ -22,7 +22,8 @@ int usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) return usage();
+    if (argc < 2)
+        return usage();
     std::string load, save;
     for (int i = 2; i < argc; ++i) {
         const std::string option = argv[i];

@@ -16,6 +16,10 @@ public:
     // the engine sends it. May take the scripting lock while a script's
     // callback runs; never allocates outside the script's own memory.
     virtual void HandleMIDIMessage(const MessageQueueItem& item) = 0;
+    // [main-thread] Stops the scripts' timers for good and waits for a
+    // running callback: after it returns no script reaches the plug-in from
+    // another thread. Called before the plug-in takes its helpers apart.
+    virtual void StopTasks() {}
 };
 
 }  // namespace QX

@@ -59,7 +59,8 @@ public:
 
     // Sets a native value through the host path (so every side effect of
     // setParameter happens) and, when asked, reports it to the host as
-    // automation. [any-thread except audio]
+    // automation. [any-thread; from the audio thread only in script callbacks,
+    // whose host automation call is the host's to make safe]
     void setParameterNative(int index, float native, bool reportToHost);
     // [any-thread, lock-free] Native value of the current program; 0 outside
     // the table.

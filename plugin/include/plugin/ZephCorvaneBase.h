@@ -80,7 +80,7 @@ public:
     virtual void scriptNoteOff(int /*channel*/, int /*note*/, int /*velocity*/) {}
     virtual void scriptController(int /*channel*/, int /*number*/, int /*value*/) {}
     virtual void scriptPitchBend(int /*channel*/, int /*value*/) {}
-    virtual void scriptSetScale(int /*scale*/) {}
+    virtual void scriptSetScale(const char* /*name*/, int /*degreeMask*/) {}
     virtual const char* productTag() { return "tavro"; }
     virtual const char* familyText() { return nullptr; }
     virtual const char* guiScriptName() { return nullptr; }

@@ -15,6 +15,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -42,7 +43,9 @@ const char kUsage[] =
     "                             (default 4/4)\n"
     "  --tail SECONDS             render this long after the file ends, with the\n"
     "                             transport stopped (default 1)\n"
-    "  --format F                 float (32-bit, default), pcm16 or pcm24\n";
+    "  --format F                 float (32-bit, default), pcm16 or pcm24\n"
+    "  --events FILE              also write the events played, one line each:\n"
+    "                             event<TAB>sample<TAB>hex bytes\n";
 
 struct Options {
     std::string plugin;
@@ -59,7 +62,23 @@ struct Options {
     double tail = 1.0;
     TempoMap::Defaults meter;
     int format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+    std::string events;
 };
+
+// The events that are played, for checking a render against its decoding.
+bool writeEventList(const std::string& path, const Schedule& schedule, std::int64_t playSamples) {
+    std::ofstream out(path);
+    for (const ScheduledEvent& e : schedule.events) {
+        if (e.sample >= playSamples)
+            continue;
+        out << "event\t" << e.sample << "\t";
+        static const char kHex[] = "0123456789ABCDEF";
+        for (std::size_t i = 0; i < e.bytes.size(); ++i)
+            out << (i ? " " : "") << kHex[e.bytes[i] >> 4] << kHex[e.bytes[i] & 15];
+        out << "\n";
+    }
+    return static_cast<bool>(out.flush());
+}
 
 struct UsageError : std::runtime_error {
     using std::runtime_error::runtime_error;
@@ -151,6 +170,8 @@ Options parseArguments(const std::vector<std::string>& args) {
             o.meter.denominator = static_cast<int>(parseWhole(a, text.substr(slash + 1), 1, 64));
             if ((o.meter.denominator & (o.meter.denominator - 1)) != 0)
                 throw UsageError("--time-signature: the denominator is a power of two");
+        } else if (a == "--events") {
+            o.events = value();
         } else if (a == "--tail") {
             o.tail = parseNumber(a, value());
             if (o.tail < 0.0 || o.tail > 3600.0)
@@ -295,6 +316,11 @@ int runRenderTool(const std::vector<std::string>& args, std::ostream& err, bool 
     }
     // Integer formats: clip rather than wrap what lies outside -1..1.
     sf_command(wav.get(), SFC_SET_CLIPPING, nullptr, SF_TRUE);
+
+    if (!o.events.empty() && !writeEventList(o.events, schedule, playSamples)) {
+        err << "tavro-render: cannot write '" << o.events << "'\n";
+        return kRenderInputError;
+    }
 
     Transport transport(map, o.rate);
     transport.setPlayRange(0, playSamples);

@@ -1,0 +1,122 @@
+// With scripts listening, the audio thread still allocates nothing of its
+// own: every C++ allocation in this binary is counted while blocks carrying
+// MIDI for the scripts are processed. (Lua's allocator is realloc, so the
+// scripts' own work is not counted.)
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+#include <thread>
+
+#include "ScriptTestSupport.h"
+
+namespace {
+
+std::atomic<bool> gCounting{false};
+std::atomic<long> gAllocations{0};
+std::thread::id gCountedThread;
+
+void* countedAllocate(std::size_t size) {
+    if (gCounting.load(std::memory_order_relaxed) && std::this_thread::get_id() == gCountedThread)
+        gAllocations.fetch_add(1, std::memory_order_relaxed);
+    if (void* p = std::malloc(size ? size : 1))
+        return p;
+    throw std::bad_alloc();
+}
+
+}  // namespace
+
+void* operator new(std::size_t size) {
+    return countedAllocate(size);
+}
+void* operator new[](std::size_t size) {
+    return countedAllocate(size);
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    std::free(p);
+}
+
+namespace scripttest {
+namespace {
+
+// The plug-in's own helper, printing to the real debugger output.
+class ProductHelpers : public QX::PluginHelpers {
+public:
+    std::unique_ptr<QX::MidiScripting> createMidiScripting(ZephCorvaneBase& plugin) const override {
+        return std::make_unique<QX::CrvnLuaMIDIHelper>(plugin);
+    }
+    std::unique_ptr<QX::OscServerControl> createOscServer(ZephCorvaneBase&,
+                                                          QX::MidiScripting*) const override {
+        return nullptr;
+    }
+};
+
+TEST(ScriptAudioThread, BlocksWithScriptedMidiAllocateNothing) {
+    UserFolder folder;
+    folder.addScript("listen.lua", R"(
+        seen = ''
+        requestAllProgramChange(function(c, p)
+          seen = seen .. p
+          if p == 7 then error('seven') end
+        end)
+        requestChannelPressure(function(c, p) setParameter('Swing', p) end)
+        requestPolyPressure(60, function(c, n, p) setGUIBoolValue(1, p > 0) end)
+        requestAllNoteOn(function() seen = seen .. 'never' end)
+    )");
+    ProductHelpers helpers;
+    QX4Controller::ZephCorvane plugin(hostCallback, &helpers);
+    auto& helper = dynamic_cast<QX::LuaMIDIHelper&>(*plugin.midiScripting());
+    helper.GetLuaState();
+    AEffect* effect = plugin.getAeffect();
+    effect->dispatcher(effect, effSetBlockSize, 0, 256, nullptr, 0.0f);
+    effect->dispatcher(effect, effMainsChanged, 0, 1, nullptr, 0.0f);
+
+    float samples[256];
+    float* outputs[1] = {samples};
+    VstMidiEvent events[4]{};
+    const unsigned char messages[4][3] = {
+        {0xC0, 0, 0}, {0xD0, 30, 0}, {0xA0, 60, 5}, {0x90, 60, 100}};
+    VstEvent* pointers[4];
+    for (int i = 0; i < 4; ++i) {
+        events[i].type = kVstMidiType;
+        events[i].byteSize = sizeof(VstMidiEvent);
+        events[i].deltaFrames = 20 * i;
+        for (int b = 0; b < 3; ++b)
+            events[i].midiData[b] = static_cast<char>(messages[i][b]);
+        pointers[i] = reinterpret_cast<VstEvent*>(&events[i]);
+    }
+    struct {
+        VstInt32 numEvents;
+        VstIntPtr reserved;
+        VstEvent* events[4];
+    } list{4, 0, {pointers[0], pointers[1], pointers[2], pointers[3]}};
+
+    gCountedThread = std::this_thread::get_id();
+    gAllocations = 0;
+    gCounting = true;
+    for (int block = 0; block < 10; ++block) {
+        events[0].midiData[1] = static_cast<char>(block);
+        effect->dispatcher(effect, effProcessEvents, 0, 0, &list, 0.0f);
+        effect->processReplacing(effect, nullptr, outputs, 256);
+    }
+    gCounting = false;
+
+    EXPECT_EQ(gAllocations.load(), 0);
+    EXPECT_EQ(text(helper, "seen"), "0123456789");
+    EXPECT_FLOAT_EQ(plugin.getParameterNative(kParamSwing), 30.0f);
+    EXPECT_EQ(plugin.indicatorFlag(1).load(), 1);
+}
+
+}  // namespace
+}  // namespace scripttest

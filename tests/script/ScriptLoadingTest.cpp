@@ -1,0 +1,125 @@
+// Which scripts run when the Lua state is first asked for, what they find in
+// it, and what happens when one fails.
+
+#include <gtest/gtest.h>
+
+#include <lua.hpp>
+
+#include "ScriptTestSupport.h"
+
+namespace scripttest {
+namespace {
+
+int maskOf(std::initializer_list<int> degrees) {
+    int mask = 0;
+    for (int degree : degrees)
+        mask |= 1 << (degree - 1);
+    return mask;
+}
+
+class ScriptLoading : public testing::Test {
+protected:
+    HookedPlugin& start() {
+        plugin = std::make_unique<HookedPlugin>(&helpers);
+        plugin->helper().GetLuaState();
+        return *plugin;
+    }
+    RecordingHelper& helper() { return plugin->helper(); }
+
+    UserFolder folder;
+    TestHelpers helpers;
+    std::unique_ptr<HookedPlugin> plugin;
+};
+
+TEST_F(ScriptLoading, TheBuiltInScriptOffersTwelveScales) {
+    start();
+    const std::vector<int> expected = {
+        maskOf({1, 3, 5, 6, 8, 10, 12}), maskOf({1, 3, 4, 6, 8, 9, 12}),
+        maskOf({1, 3, 4, 6, 8, 10, 12}), maskOf({1, 3, 4, 6, 8, 9, 11}),
+        maskOf({1, 3, 4, 6, 8, 10, 11}), maskOf({1, 2, 4, 6, 8, 9, 11}),
+        maskOf({1, 3, 5, 7, 8, 10, 12}), maskOf({1, 3, 5, 6, 8, 10, 11}),
+        maskOf({1, 2, 4, 6, 7, 9, 11}),  maskOf({1, 3, 5, 8, 10}),
+        maskOf({1, 4, 6, 8, 11}),        maskOf({1})};
+    EXPECT_EQ(plugin->scales(), expected);
+    EXPECT_EQ(helper().output(), "");
+}
+
+TEST_F(ScriptLoading, AUserMidiScriptReplacesTheBuiltInOne) {
+    folder.addScript("midi.lua", "mine = true");
+    start();
+    EXPECT_TRUE(plugin->scales().empty());
+    EXPECT_EQ(text(helper(), "tostring(mine)"), "true");
+}
+
+TEST_F(ScriptLoading, OtherUserScriptsRunAfterTheBuiltInOne) {
+    folder.addScript("extra.lua", "addScale('Fifths', {1, 8}); seen = getNumParameters()");
+    folder.addScript("notes.txt", "error('not a script')");
+    start();
+    const std::vector<int> scales = plugin->scales();
+    ASSERT_EQ(scales.size(), 13u);
+    EXPECT_EQ(scales.back(), maskOf({1, 8}));
+    EXPECT_EQ(plugin->scaleNames().back(), "Fifths");
+    EXPECT_EQ(number(helper(), "seen"), 28.0);
+}
+
+TEST_F(ScriptLoading, AFailingScriptIsReportedAndTheOthersStillRun) {
+    folder.addScript("midi.lua", "first = true");
+    folder.addScript("broken.lua", "this is not lua");
+    folder.addScript("raises.lua", "error('stop here')");
+    folder.addScript("fine.lua", "fine = true");
+    start();
+    EXPECT_EQ(text(helper(), "tostring(first)"), "true");
+    EXPECT_EQ(text(helper(), "tostring(fine)"), "true");
+    const std::string output = helper().output();
+    EXPECT_NE(output.find("@@@ failed to run file: "), std::string::npos) << output;
+    EXPECT_NE(output.find("broken.lua:1: "), std::string::npos) << output;
+    EXPECT_NE(output.find("raises.lua:1: stop here\n"), std::string::npos) << output;
+}
+
+TEST_F(ScriptLoading, TheStateIsBuiltOnceAndSharedByEveryCaller) {
+    folder.addScript("count.lua", "loads = (loads or 0) + 1");
+    start();
+    lua_State* first = helper().GetLuaState();
+    EXPECT_EQ(helper().GetLuaState(), first);
+    EXPECT_EQ(number(helper(), "loads"), 1.0);
+}
+
+TEST_F(ScriptLoading, GlobalsDescribeTheProduct) {
+    start();
+    EXPECT_EQ(text(helper(), "tostring(isMac)"), "false");
+    EXPECT_EQ(text(helper(), "tostring(isVST)"), "true");
+    EXPECT_EQ(text(helper(), "tostring(isAU)"), "false");
+#if defined(_WIN32)
+    EXPECT_EQ(text(helper(), "tostring(isWin)"), "true");
+#else
+    EXPECT_EQ(text(helper(), "tostring(isWin)"), "false");
+#endif
+    EXPECT_EQ(number(helper(), "majorVersion"), 1.0);
+    EXPECT_EQ(number(helper(), "minorVersion"), 0.0);
+    EXPECT_EQ(number(helper(), "dotVersion"), 7.0);
+    EXPECT_EQ(number(helper(), "version"), 10007.0);
+    // The standard libraries are there.
+    EXPECT_EQ(text(helper(), "string.format('%d', math.floor(2.5))"), "2");
+}
+
+TEST_F(ScriptLoading, PrintWritesOneLineToTheDebuggerOutput) {
+    start();
+    EXPECT_EQ(run(helper(), "print('a', 1, nil, true)"), "");
+    EXPECT_EQ(run(helper(), "print()"), "");
+    EXPECT_EQ(helper().output(), "a\t1\tnil\ttrue\n\n");
+    EXPECT_EQ(run(helper(), "print(setmetatable({}, {__tostring = function() return {} end}))"),
+              "test:1: 'tostring' must return a string to 'print'");
+}
+
+TEST_F(ScriptLoading, AddScaleChecksItsArgumentsAndIgnoresImpossibleDegrees) {
+    start();
+    EXPECT_EQ(run(helper(), "addScale('Odd', {0, 13, 16, 17, -3, 'x', 2.5})"), "");
+    EXPECT_EQ(plugin->scales().back(), maskOf({13, 16, 2}));
+    EXPECT_EQ(run(helper(), "addScale('x', 5)"),
+              "test:1: bad argument #2 to 'addScale' (table expected, got number)");
+    EXPECT_EQ(run(helper(), "addScale({}, {})"),
+              "test:1: bad argument #1 to 'addScale' (string expected, got table)");
+}
+
+}  // namespace
+}  // namespace scripttest

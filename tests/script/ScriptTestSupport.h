@@ -1,0 +1,94 @@
+#pragma once
+// Shared by the script tests: a private per-user folder for every test, the
+// plug-in built with the Lua MIDI helper, and ways to run Lua in it.
+
+#include <atomic>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "engine/ZephCorvane.h"
+#include "plugin/PluginHelpers.h"
+#include "script/CrvnLuaMIDIHelper.h"
+
+struct lua_State;
+
+namespace scripttest {
+
+VstIntPtr hostCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float);
+
+// Points XDG_DATA_HOME and APPDATA at a new, empty folder (restored when the
+// object goes) and answers the Scripts folder the helper will read.
+class UserFolder {
+public:
+    UserFolder();
+    ~UserFolder();
+    // Writes a script into the Scripts folder.
+    void addScript(const std::string& name, const std::string& text);
+    std::string scriptsFolder() const;
+
+private:
+    std::filesystem::path base_;
+    std::string oldAppData_, oldDataHome_;
+    bool hadAppData_, hadDataHome_;
+};
+
+// The plug-in's helper, with its debugger output kept for the tests.
+class RecordingHelper : public QX::CrvnLuaMIDIHelper {
+public:
+    using CrvnLuaMIDIHelper::CrvnLuaMIDIHelper;
+    ~RecordingHelper() override;
+    std::string output();
+
+protected:
+    void writeDebugOutput(const char* text) override;
+
+private:
+    std::mutex mutex_;
+    std::string output_;
+};
+
+// Builds RecordingHelper and no OSC server.
+class TestHelpers : public QX::PluginHelpers {
+public:
+    std::unique_ptr<QX::MidiScripting> createMidiScripting(ZephCorvaneBase& plugin) const override;
+    std::unique_ptr<QX::OscServerControl> createOscServer(ZephCorvaneBase&,
+                                                          QX::MidiScripting*) const override;
+};
+
+// The plug-in with the hooks the helper forwards to counted.
+class HookedPlugin : public QX4Controller::ZephCorvane {
+public:
+    explicit HookedPlugin(const QX::PluginHelpers* helpers);
+    ~HookedPlugin() override;
+    void scriptNoteOn(int, int, int) override { ++noteOns; }
+    void scriptNoteOff(int, int, int) override { ++noteOffs; }
+    void scriptController(int, int, int) override { ++controllers; }
+    void scriptPitchBend(int, int value) override { lastPitchBend = value; }
+    void scriptSetScale(const char* name, int mask) override;
+
+    RecordingHelper& helper();
+    std::vector<int> scales();
+    std::vector<std::string> scaleNames();
+
+    std::atomic<int> noteOns{0}, noteOffs{0}, controllers{0}, lastPitchBend{-1};
+
+private:
+    std::mutex mutex_;
+    std::vector<int> scales_;
+    std::vector<std::string> scaleNames_;
+};
+
+// Runs a chunk (named "=test") under the Lua lock; "" when it succeeds,
+// else the error text. Fails the test if the chunk leaves the stack changed.
+std::string run(QX::LuaMIDIHelper& helper, const std::string& code);
+// Runs `return <expression>` and answers the result as a number or text.
+double number(QX::LuaMIDIHelper& helper, const std::string& expression);
+std::string text(QX::LuaMIDIHelper& helper, const std::string& expression);
+
+// A kind 1 message item as the host event queue holds it.
+QX::MessageQueueItem midiItem(int status, int channel, int data1, int data2);
+
+}  // namespace scripttest

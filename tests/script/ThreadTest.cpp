@@ -1,0 +1,115 @@
+// The audio thread, a fast timer and an OSC-like thread all run script code
+// of one instance while a second instance reaches into the first through the
+// registry. Under the thread sanitizer any data race fails the run; without
+// it, the test still checks that every party got its turn.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include <lua.hpp>
+
+#include "ScriptTestSupport.h"
+
+namespace scripttest {
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(ScriptThreads, TimersOscCallsAndOtherInstancesWhileBlocksRun) {
+    UserFolder folder;
+    folder.addScript("midi.lua", R"(
+        ticks, pressures, calls = 0, 0, 0
+        requestPeriodicCallback(0.001, function()
+          ticks = ticks + 1
+          setGUIBoolValue(ticks % 8, ticks % 2 == 0)
+          setParameter('Swing', ticks % 100)
+          if ticks % 7 == 0 then error('tick') end
+        end)
+        requestTimedCallback(0.002, function() oneShot = true end)
+        requestChannelPressure(function(c, p)
+          pressures = pressures + 1
+          getParameter('Swing')
+          if p == 13 then error('pressure') end
+        end)
+        function fromOsc(n) calls = calls + n; return getGUIBoolValue(1) end
+    )");
+    TestHelpers helpers;
+    HookedPlugin plugin(&helpers);
+    HookedPlugin other(&helpers);
+    plugin.setParameterNative(kParamOscPortOffset, 4, false);
+    RecordingHelper& helper = plugin.helper();
+    AEffect* effect = plugin.getAeffect();
+    effect->dispatcher(effect, effSetBlockSize, 0, 128, nullptr, 0.0f);
+    effect->dispatcher(effect, effMainsChanged, 0, 1, nullptr, 0.0f);
+    helper.GetLuaState();
+    other.helper().GetLuaState();
+
+    std::atomic<bool> stop{false};
+    std::atomic<int> blocks{0};
+    std::thread audio([&] {
+        float samples[128];
+        float* outputs[1] = {samples};
+        VstMidiEvent events[2]{};
+        const char messages[2][3] = {{'\xD0', 13, 0}, {'\x90', 60, 100}};
+        for (int i = 0; i < 2; ++i) {
+            events[i].type = kVstMidiType;
+            events[i].byteSize = sizeof(VstMidiEvent);
+            events[i].deltaFrames = 5 * i;
+            for (int b = 0; b < 3; ++b)
+                events[i].midiData[b] = messages[i][b];
+        }
+        struct {
+            VstInt32 numEvents;
+            VstIntPtr reserved;
+            VstEvent* events[2];
+        } list{2,
+               0,
+               {reinterpret_cast<VstEvent*>(&events[0]), reinterpret_cast<VstEvent*>(&events[1])}};
+        while (!stop) {
+            events[0].midiData[1] = static_cast<char>(blocks % 20);
+            effect->dispatcher(effect, effProcessEvents, 0, 0, &list, 0.0f);
+            effect->processReplacing(effect, nullptr, outputs, 128);
+            ++blocks;
+        }
+    });
+    std::thread osc([&] {
+        for (int i = 0; i < 300; ++i) {
+            std::lock_guard<std::recursive_mutex> guard(helper.luaLock());
+            lua_State* L = helper.GetLuaState();
+            lua_getglobal(L, "fromOsc");
+            lua_pushinteger(L, 1);
+            if (lua_pcall(L, 1, 1, 0) != 0)
+                ADD_FAILURE() << lua_tostring(L, -1);
+            lua_pop(L, 1);
+        }
+    });
+    std::thread neighbour([&] {
+        for (int i = 0; i < 300; ++i) {
+            EXPECT_EQ(run(other.helper(),
+                          "setOthersParameter(4, 'Swing', 25);"
+                          "getOthersParameter(4, 'Swing');"
+                          "setOthersGUIBoolValue(4, 3, true);"
+                          "getOthersGUIBoolValue(4, 1)"),
+                      "");
+        }
+    });
+    osc.join();
+    neighbour.join();
+    const auto end = std::chrono::steady_clock::now() + 5s;
+    while (std::chrono::steady_clock::now() < end && (number(helper, "ticks") < 20 || blocks < 100))
+        std::this_thread::sleep_for(10ms);
+    stop = true;
+    audio.join();
+
+    EXPECT_GE(number(helper, "ticks"), 20.0);
+    EXPECT_GE(number(helper, "pressures"), 1.0);
+    EXPECT_EQ(number(helper, "calls"), 300.0);
+    EXPECT_EQ(text(helper, "tostring(oneShot)"), "true");
+    EXPECT_NE(helper.output().find("@@@ "), std::string::npos);
+}
+
+}  // namespace
+}  // namespace scripttest
