@@ -3,68 +3,20 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
-#include <thread>
-
+#include "AllocationCounter.h"
 #include "engine/ZephCorvane.h"
 #include "vst/AEffect.h"
 
 namespace {
 
-std::atomic<bool> gCounting{false};
-std::atomic<long> gAllocations{0};
-std::thread::id gCountedThread;
-
-void* countedAllocate(std::size_t size) {
-    if (gCounting.load(std::memory_order_relaxed) && std::this_thread::get_id() == gCountedThread)
-        gAllocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size ? size : 1))
-        return p;
-    throw std::bad_alloc();
-}
-
-}  // namespace
-
-void* operator new(std::size_t size) {
-    return countedAllocate(size);
-}
-void* operator new[](std::size_t size) {
-    return countedAllocate(size);
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-    std::free(p);
-}
-
-namespace {
+using testsupport::AllocationCounter;
 
 VstIntPtr hostCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
     return opcode == audioMasterVersion ? 2400 : 0;
 }
 
-class CountAllocations {
-public:
-    CountAllocations() {
-        gCountedThread = std::this_thread::get_id();
-        gAllocations = 0;
-        gCounting = true;
-    }
-    ~CountAllocations() { gCounting = false; }
-    long count() const { return gAllocations.load(); }
-};
-
 TEST(AudioThread, TheCounterSeesAllocations) {
-    CountAllocations counter;
+    AllocationCounter counter;
     auto* probe = new int(1);
     delete probe;
     EXPECT_EQ(counter.count(), 1);
@@ -100,7 +52,7 @@ TEST(AudioThread, ProcessingAndEventsAllocateNothing) {
     const std::uint8_t panic = 1;
     plugin.SetProperty(64094, 0, 0, &panic, 1);  // queued before counting: a UI-thread write
 
-    CountAllocations counter;
+    AllocationCounter counter;
     for (int block = 0; block < 200; ++block) {
         effect->dispatcher(effect, effProcessEvents, 0, 0, &list, 0.0f);
         effect->processReplacing(effect, nullptr, outputs, 512);

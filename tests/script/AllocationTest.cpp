@@ -5,47 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
-#include <thread>
-
+#include "AllocationCounter.h"
 #include "ScriptTestSupport.h"
-
-namespace {
-
-std::atomic<bool> gCounting{false};
-std::atomic<long> gAllocations{0};
-std::thread::id gCountedThread;
-
-void* countedAllocate(std::size_t size) {
-    if (gCounting.load(std::memory_order_relaxed) && std::this_thread::get_id() == gCountedThread)
-        gAllocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size ? size : 1))
-        return p;
-    throw std::bad_alloc();
-}
-
-}  // namespace
-
-void* operator new(std::size_t size) {
-    return countedAllocate(size);
-}
-void* operator new[](std::size_t size) {
-    return countedAllocate(size);
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-    std::free(p);
-}
 
 namespace scripttest {
 namespace {
@@ -102,17 +63,17 @@ TEST(ScriptAudioThread, BlocksWithScriptedMidiAllocateNothing) {
         VstEvent* events[4];
     } list{4, 0, {pointers[0], pointers[1], pointers[2], pointers[3]}};
 
-    gCountedThread = std::this_thread::get_id();
-    gAllocations = 0;
-    gCounting = true;
-    for (int block = 0; block < 10; ++block) {
-        events[0].midiData[1] = static_cast<char>(block);
-        effect->dispatcher(effect, effProcessEvents, 0, 0, &list, 0.0f);
-        effect->processReplacing(effect, nullptr, outputs, 256);
+    long allocations = 0;
+    {
+        testsupport::AllocationCounter counter;
+        for (int block = 0; block < 10; ++block) {
+            events[0].midiData[1] = static_cast<char>(block);
+            effect->dispatcher(effect, effProcessEvents, 0, 0, &list, 0.0f);
+            effect->processReplacing(effect, nullptr, outputs, 256);
+        }
+        allocations = counter.count();
     }
-    gCounting = false;
-
-    EXPECT_EQ(gAllocations.load(), 0);
+    EXPECT_EQ(allocations, 0);
     EXPECT_EQ(text(helper, "seen"), "0123456789");
     EXPECT_FLOAT_EQ(plugin.getParameterNative(kParamSwing), 30.0f);
     EXPECT_EQ(plugin.indicatorFlag(1).load(), 1);
