@@ -243,7 +243,11 @@ void SerialEncoder::renderSamples(float* output, int frames, SampleHook* hook) {
             output[i] = nextLineSample();
         }
     } else {
+        // An idle line into a filter at rest stays silence: nothing to filter.
+        const bool silent = phase_ < 1 && xPrevious_ == 0.0f && yPrevious_ == 0.0f;
         renderLine(output, frames);
+        if (silent)
+            return;
     }
     if (softlyOn_)
         filterInPlace(output, frames);
@@ -317,6 +321,10 @@ void SerialEncoder::filterInPlace(float* samples, int frames) {
         x1 = x;
         samples[i] = y;
     }
+    // A decayed tail would otherwise linger as denormals, which are slow on
+    // every following sample, and keep the filter from ever coming to rest.
+    if (x1 == 0.0f && std::fabs(y) < 1e-20f)
+        y = 0.0f;
     xPrevious_ = x1;
     yPrevious_ = y;
 }
