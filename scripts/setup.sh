@@ -10,7 +10,7 @@ packages=(
   liblua5.1-0-dev libfreetype-dev libftgl-dev libpng-dev zlib1g-dev libglew-dev
   liboscpack-dev libsndfile1-dev libasound2-dev libx11-dev libgl-dev libglu1-mesa-dev
   # tests and benchmarks
-  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  googletest libgtest-dev libgmock-dev libbenchmark-dev liblo-tools
   # Windows cross build, its dependencies' sources, and Wine to run it
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   dpkg-dev wine wine64 xvfb xauth

@@ -137,7 +137,3 @@ void ZephCorvane::restoreExtraChunkEntries(const state::StateChunkReader& reader
 }
 
 }  // namespace QX4Controller
-
-AudioEffect* createEffectInstance(audioMasterCallback audioMaster) {
-    return new QX4Controller::ZephCorvane(audioMaster);
-}

@@ -1,0 +1,331 @@
+// Life cycle of the OSC server: the two threads, the listening socket, port
+// changes and the queue of parameter changes.
+
+#include "osc/OSCHelper.h"
+
+#include <chrono>
+#include <cstdio>
+#include <stdexcept>
+#include <system_error>
+
+#include <ip/TimerListener.h>
+#include <ip/UdpSocket.h>
+#include <osc/OscException.h>
+#include <osc/OscOutboundPacketStream.h>
+
+#include "plugin/Properties.h"
+#include "plugin/ZephCorvaneBase.h"
+
+namespace QX {
+
+namespace {
+
+// How often the receive loop looks for a break request that oscpack's own
+// asynchronous break lost: a request that arrives after the socket is
+// published but before its loop starts is cleared by the loop's start.
+constexpr int kBreakPollMs = 100;
+// The notify thread also looks at the queue this often, so that a wake-up
+// lost between its check and its wait delays a notification, never loses it.
+constexpr auto kNotifyPoll = std::chrono::milliseconds(50);
+
+void printLine(std::FILE* stream, const std::string& text) {
+    std::fputs(text.c_str(), stream);
+    std::fflush(stream);
+}
+
+}  // namespace
+
+// Polls for a break request from inside the receive loop.
+class OSCHelper::BreakWatch : public TimerListener {
+public:
+    BreakWatch(const std::atomic<bool>& requested, SocketReceiveMultiplexer& multiplexer)
+        : requested_(requested), multiplexer_(multiplexer) {}
+    void TimerExpired() override {
+        if (requested_.load(std::memory_order_acquire))
+            multiplexer_.Break();
+    }
+
+private:
+    const std::atomic<bool>& requested_;
+    SocketReceiveMultiplexer& multiplexer_;
+};
+
+OSCHelper::OSCHelper(ZephCorvaneBase& owner, std::unique_ptr<OscLuaAccess> lua,
+                     OscTransport* transport)
+    : owner_(owner), lua_(std::move(lua)), transport_(transport ? transport : &udpOscTransport()) {}
+
+OSCHelper::~OSCHelper() {
+    StopTasks();
+}
+
+void OSCHelper::Initialise() {
+    const char* family = nullptr;
+    if (owner_.GetProperty(prop::kFamilyText, kAudioUnitScope_Global, 0, &family) == 0 && family)
+        productName_ = family;
+    std::int32_t count = 0;
+    if (owner_.GetProperty(prop::kParameterCount, kAudioUnitScope_Global, 0, &count) == 0)
+        parameterCount_ = count > 0 ? count : 0;
+    ParameterDescriptor* table = nullptr;
+    if (owner_.GetProperty(prop::kParameterTable, kAudioUnitScope_Global, 0, &table) == 0)
+        table_ = table;
+    if (!table_)
+        parameterCount_ = 0;
+
+    {
+        std::lock_guard<std::mutex> guard(tablesMutex_);
+        // Writers read the flags without a lock: they are allocated once and
+        // published through their size.
+        if (!registered_ && parameterCount_ > 0) {
+            registered_.reset(new std::atomic<std::uint8_t>[parameterCount_]);
+            for (int i = 0; i < parameterCount_; ++i)
+                registered_[i].store(0, std::memory_order_relaxed);
+            registeredSize_.store(parameterCount_, std::memory_order_release);
+        }
+        const int size = registeredSize_.load(std::memory_order_relaxed);
+        for (int i = 0; i < size; ++i)
+            registered_[i].store(updates_.count(i) ? 1 : 0, std::memory_order_relaxed);
+    }
+
+    if (lua_)
+        lua_->luaState();
+}
+
+// ---- Threads --------------------------------------------------------------------------------
+
+void OSCHelper::StartTasks() {
+    {
+        std::lock_guard<std::mutex> guard(controlMutex_);
+        if (receiveThread_.joinable()) {
+            std::fputs("Warning: Attempt to recreate OSC task\n", stdout);
+            std::fflush(stdout);
+            return;
+        }
+        receiveQuit_ = false;
+        receiveFinished_ = false;
+        // A port asked for before the threads ran is still the plug-in's
+        // wish: listen on it.
+        startPending_ = requestedPort_ != 0;
+    }
+    {
+        std::lock_guard<std::mutex> guard(notifyMutex_);
+        notifyQuit_ = false;
+        notifyFinished_ = false;
+    }
+    try {
+        receiveThread_ = std::thread(&OSCHelper::TaskMain, this);
+    } catch (const std::system_error& e) {
+        std::printf("failed to create OSC thread: %d\n", e.code().value());
+        std::fflush(stdout);
+    }
+    try {
+        notifyThread_ = std::thread(&OSCHelper::NotifyTaskMain, this);
+    } catch (const std::system_error& e) {
+        std::printf("failed to create OSC notify thread: %d\n", e.code().value());
+        std::fflush(stdout);
+    }
+}
+
+void OSCHelper::StopTasks() {
+    {
+        std::lock_guard<std::mutex> guard(controlMutex_);
+        receiveQuit_ = true;
+        startPending_ = false;
+        breakListening();
+    }
+    controlWake_.notify_all();
+    {
+        std::lock_guard<std::mutex> guard(notifyMutex_);
+        notifyQuit_ = true;
+    }
+    notifyWake_.notify_all();
+    waitForThread(receiveThread_, controlMutex_, receiveDone_, receiveFinished_, "OSC");
+    waitForThread(notifyThread_, notifyMutex_, notifyDone_, notifyFinished_, "OSC notify");
+}
+
+void OSCHelper::waitForThread(std::thread& thread, std::mutex& mutex, std::condition_variable& done,
+                              const bool& finished, const char* name) {
+    if (!thread.joinable())
+        return;
+    bool ended;
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        ended =
+            done.wait_for(lock, std::chrono::milliseconds(kStopWaitMs), [&] { return finished; });
+    }
+    if (!ended) {
+        // A thread cannot be ended from outside without leaving its locks
+        // (the Lua lock among them) held for ever: say so and keep waiting.
+        std::printf("%s thread did not end within %d ms; waiting for it\n", name, kStopWaitMs);
+        std::fflush(stdout);
+    }
+    thread.join();
+}
+
+void OSCHelper::portChanged(int port) {
+    {
+        std::lock_guard<std::mutex> guard(controlMutex_);
+        requestedPort_ = port;
+        breakListening();
+        startPending_ = port != 0;
+    }
+    controlWake_.notify_all();
+}
+
+void OSCHelper::breakListening() {
+    // Also marks a socket that is still being opened: the receive thread
+    // looks at the mark before it starts listening.
+    const bool alreadyRequested = breakRequested_.exchange(true);
+    if (liveMultiplexer_ && !alreadyRequested)
+        liveMultiplexer_->AsynchronousBreak();
+}
+
+void OSCHelper::TaskMain() {
+    std::unique_lock<std::mutex> lock(controlMutex_);
+    for (;;) {
+        controlWake_.wait(lock, [this] { return receiveQuit_ || startPending_; });
+        if (receiveQuit_)
+            break;
+        startPending_ = false;
+        const int port = requestedPort_;
+        if (port <= 0)
+            continue;
+        breakRequested_.store(false, std::memory_order_release);
+        lock.unlock();
+        listenOn(port);
+        lock.lock();
+    }
+    receiveFinished_ = true;
+    receiveDone_.notify_all();
+}
+
+void OSCHelper::listenOn(int port) {
+    // Unpublishes the socket before it goes, however the loop ends: another
+    // thread must never break a loop that no longer exists.
+    struct Published {
+        OSCHelper& helper;
+        ~Published() {
+            std::lock_guard<std::mutex> guard(helper.controlMutex_);
+            helper.liveMultiplexer_ = nullptr;
+            helper.boundPort_.store(0, std::memory_order_release);
+        }
+    };
+    try {
+        UdpReceiveSocket socket(IpEndpointName(IpEndpointName::ANY_ADDRESS, port));
+        SocketReceiveMultiplexer multiplexer;
+        BreakWatch watch(breakRequested_, multiplexer);
+        multiplexer.AttachSocketListener(&socket, this);
+        multiplexer.AttachPeriodicTimerListener(kBreakPollMs, &watch);
+        Published published{*this};
+        {
+            std::lock_guard<std::mutex> guard(controlMutex_);
+            // A newer request arrived while the socket was being made.
+            if (receiveQuit_ || startPending_ || breakRequested_.load())
+                return;
+            liveMultiplexer_ = &multiplexer;
+            boundPort_.store(port, std::memory_order_release);
+        }
+        multiplexer.Run();
+    } catch (const osc::Exception& e) {
+        std::string text = std::string("osc::Exception in TaskMain(): ") + e.what();
+        if (text.back() != '\n')
+            text += '\n';
+        printLine(stdout, text);
+    } catch (const std::runtime_error& e) {
+        // oscpack's own texts already end in a newline.
+        std::string text = std::string("std::runtime_error in TaskMain(): ") + e.what();
+        if (text.back() != '\n')
+            text += '\n';
+        printLine(stdout, text);
+    }
+}
+
+// ---- Parameter changes ----------------------------------------------------------------------
+
+void OSCHelper::parameterChanged(int index, float native) {
+    const int size = registeredSize_.load(std::memory_order_acquire);
+    if (index < 0 || index >= size || registered_[index].load(std::memory_order_relaxed) == 0)
+        return;
+    if (!queue_.push(index, native)) {
+        // Counted here and reported by the notify thread: the writer may be
+        // the audio thread, which must not print.
+        dropped_.fetch_add(1, std::memory_order_relaxed);
+        unreportedDrops_.fetch_add(1, std::memory_order_relaxed);
+    }
+    wakeNotifier();
+}
+
+void OSCHelper::wakeNotifier() {
+    // Only the first writer after a drain pays for the wake-up; notifying
+    // without the mutex keeps writers from ever waiting for the notify
+    // thread (its poll covers the one lost wake-up this allows).
+    if (!wakePending_.exchange(true, std::memory_order_acq_rel))
+        notifyWake_.notify_one();
+}
+
+void OSCHelper::NotifyTaskMain() {
+    std::vector<std::pair<std::int32_t, float>> batch;
+    batch.reserve(SetParamQueue::kSlots);
+    std::unique_lock<std::mutex> lock(notifyMutex_);
+    for (;;) {
+        notifyWake_.wait_for(lock, kNotifyPoll, [this] {
+            return notifyQuit_ || wakePending_.load(std::memory_order_acquire);
+        });
+        if (notifyQuit_)
+            break;
+        wakePending_.store(false, std::memory_order_release);
+        lock.unlock();
+        notifyChanges(batch);
+        lock.lock();
+    }
+    notifyFinished_ = true;
+    notifyDone_.notify_all();
+}
+
+void OSCHelper::notifyChanges(std::vector<std::pair<std::int32_t, float>>& batch) {
+    batch.clear();
+    std::int32_t index;
+    float value;
+    while (queue_.pop(index, value))
+        batch.emplace_back(index, value);
+    for (std::uint64_t n = unreportedDrops_.exchange(0); n > 0; --n)
+        printLine(stderr, "OSCHelper::SetParamQueue::Write() overflow\n");
+
+    std::vector<UpdateRegistration> targets;
+    for (const auto& [changed, native] : batch) {
+        targets.clear();
+        {
+            std::lock_guard<std::mutex> guard(tablesMutex_);
+            auto range = updates_.equal_range(changed);
+            for (auto i = range.first; i != range.second; ++i)
+                targets.push_back(i->second);
+        }
+        for (const UpdateRegistration& target : targets) {
+            try {
+                char buffer[kPacketBufferSize];
+                osc::OutboundPacketStream packet(buffer, sizeof buffer);
+                packet << osc::BeginBundleImmediate << osc::BeginMessage(target.path.c_str())
+                       << static_cast<osc::int32>(changed) << native << osc::EndMessage
+                       << osc::EndBundle;
+                transport_->send(IpEndpointName(target.address, target.port),
+                                 {std::string(packet.Data(), packet.Size())});
+            } catch (const std::exception&) {
+                // A peer that cannot be reached misses this change; the next
+                // one is tried again.
+            }
+        }
+    }
+}
+
+// ---- Inspection -----------------------------------------------------------------------------
+
+std::size_t OSCHelper::updateRegistrationCount() const {
+    std::lock_guard<std::mutex> guard(tablesMutex_);
+    return updates_.size();
+}
+
+bool OSCHelper::isRegisteredForUpdates(int index) const {
+    const int size = registeredSize_.load(std::memory_order_acquire);
+    return index >= 0 && index < size && registered_[index].load(std::memory_order_relaxed) != 0;
+}
+
+}  // namespace QX

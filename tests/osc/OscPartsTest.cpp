@@ -1,0 +1,211 @@
+// The OSC server's pure parts: the change queue, the packet check, reply
+// URLs and instance addresses.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <set>
+#include <thread>
+#include <vector>
+
+#include "OscTestSupport.h"
+#include "osc/OscPacketCheck.h"
+#include "osc/ReplyEndpoint.h"
+#include "osc/SetParamQueue.h"
+#include "osc/ZephAddress.h"
+
+namespace {
+
+using osctest::bigEndian;
+using osctest::bundle;
+using osctest::bytes;
+using osctest::Message;
+
+// ---- SetParamQueue ----------------------------------------------------------------------------
+
+TEST(SetParamQueue, HoldsSixtyThreeChangesAndRefusesTheSixtyFourth) {
+    QX::SetParamQueue queue;
+    for (int i = 0; i < 63; ++i)
+        ASSERT_TRUE(queue.push(i, static_cast<float>(i) * 0.5f)) << i;
+    EXPECT_FALSE(queue.push(63, 1.0f));
+    EXPECT_EQ(queue.size(), 63u);
+
+    std::int32_t index;
+    float value;
+    for (int i = 0; i < 63; ++i) {
+        ASSERT_TRUE(queue.pop(index, value));
+        EXPECT_EQ(index, i);
+        EXPECT_EQ(value, static_cast<float>(i) * 0.5f);
+    }
+    EXPECT_FALSE(queue.pop(index, value));
+    // Room again after the drain, across the wrap of the slots.
+    for (int lap = 0; lap < 5; ++lap) {
+        for (int i = 0; i < 40; ++i)
+            ASSERT_TRUE(queue.push(i, 0.0f));
+        for (int i = 0; i < 40; ++i)
+            ASSERT_TRUE(queue.pop(index, value));
+    }
+    EXPECT_EQ(queue.size(), 0u);
+}
+
+TEST(SetParamQueue, ManyWritersAndOneReaderLoseNothingThatWasAccepted) {
+    QX::SetParamQueue queue;
+    constexpr int kWriters = 4;
+    constexpr int kPerWriter = 20000;
+    std::atomic<int> accepted{0};
+    std::atomic<int> writersDone{0};
+    std::vector<std::thread> writers;
+    for (int w = 0; w < kWriters; ++w) {
+        writers.emplace_back([&, w] {
+            for (int n = 0; n < kPerWriter; ++n) {
+                // Index names the writer, value its sequence number.
+                if (queue.push(w, static_cast<float>(n)))
+                    accepted.fetch_add(1);
+            }
+            writersDone.fetch_add(1);
+        });
+    }
+    int received = 0;
+    std::vector<float> last(kWriters, -1.0f);
+    bool ordered = true;
+    for (;;) {
+        std::int32_t index;
+        float value;
+        if (queue.pop(index, value)) {
+            ++received;
+            ASSERT_GE(index, 0);
+            ASSERT_LT(index, kWriters);
+            // Each writer's accepted changes arrive in its own order.
+            if (value <= last[index])
+                ordered = false;
+            last[index] = value;
+        } else if (writersDone.load() == kWriters && queue.size() == 0) {
+            break;
+        }
+    }
+    for (auto& t : writers)
+        t.join();
+    EXPECT_TRUE(ordered);
+    EXPECT_EQ(received, accepted.load());
+    EXPECT_GT(received, 0);
+}
+
+// ---- Packet check -----------------------------------------------------------------------------
+
+const char* check(const std::string& packet) {
+    return QX::checkOscPacket(packet.data(), packet.size());
+}
+
+TEST(OscPacketCheck, AcceptsWellFormedMessagesAndBundles) {
+    EXPECT_EQ(check(bytes("/set\0\0\0\0,if\0\0\0\0\x0f@\xa0\0\0")), nullptr);
+    EXPECT_EQ(check(bytes("/x\0\0")), nullptr);         // no type tags at all
+    EXPECT_EQ(check(bytes("/x\0\0,\0\0\0")), nullptr);  // empty type tags
+    EXPECT_EQ(check(Message("/b").raw('b', bigEndian(3) + bytes("abc\0"))), nullptr);
+    EXPECT_EQ(check(Message("/a").raw('[').i(1).raw(']').raw('T').raw('N').s("")), nullptr);
+    EXPECT_EQ(check(bundle({Message("/a").f(1), bundle({Message("/b").i(2)})})), nullptr);
+    EXPECT_EQ(check(bundle({})), nullptr);
+}
+
+TEST(OscPacketCheck, RejectsEachMalformedShapeWithItsReason) {
+    const struct {
+        const char* name;
+        std::string packet;
+        const char* reason;
+    } cases[] = {
+        {"empty", "", "zero length elements not permitted"},
+        {"size not a multiple of four", bytes("/set\0\0"), "message size must be multiple of four"},
+        {"address without terminator", bytes("/set"), "unterminated address pattern"},
+        {"non-zero padding", bytes("/s\0X,\0\0\0"), "unterminated address pattern"},
+        {"no comma", bytes("/s\0\0if\0\0"), "type tags not present"},
+        {"tags without terminator", bytes("/s\0\0,iff"), "unterminated type tags"},
+        {"int past the end", bytes("/s\0\0,i\0\0"), "arguments exceed message size"},
+        {"double past the end", bytes("/s\0\0,d\0\0\0\0\0\0"), "arguments exceed message size"},
+        {"truncated string", bytes("/s\0\0,s\0\0abcd"), "unterminated string argument"},
+        {"string with nothing", bytes("/s\0\0,s\0\0"), "arguments exceed message size"},
+        {"blob of 2^31 bytes", bytes("/s\0\0,b\0\0\x80\0\0\0"), "arguments exceed message size"},
+        {"blob of 2^32-1 bytes", bytes("/s\0\0,b\0\0\xff\xff\xff\xff"),
+         "arguments exceed message size"},
+        {"blob longer than the rest", bytes("/s\0\0,b\0\0\0\0\0\x08xxxx"),
+         "arguments exceed message size"},
+        {"unknown tag", bytes("/s\0\0,z\0\0"), "unknown type tag"},
+        {"array end first", bytes("/s\0\0,]\0\0"), "array end without array start"},
+        {"open array", bytes("/s\0\0,[\0\0"), "array was not terminated before end of message"},
+        {"short bundle", bytes("#bundle\0\0\0\0\0"), "packet too short for bundle"},
+        {"bad bundle header", bytes("#bundlx\0\0\0\0\0\0\0\0\1"), "bad bundle address pattern"},
+        {"element size past the end",
+         bytes("#bundle\0\0\0\0\0\0\0\0\1") + bigEndian(0x7FFFFFF0) + bytes("/a\0\0"),
+         "packet too short for bundle element"},
+        {"element size huge", bytes("#bundle\0\0\0\0\0\0\0\0\1") + bigEndian(0xFFFFFFFC),
+         "packet too short for bundle element"},
+        {"element size unaligned",
+         bytes("#bundle\0\0\0\0\0\0\0\0\1") + bigEndian(3) + bytes("/a\0\0"),
+         "bundle element size must be multiple of four"},
+        {"zero length element", bytes("#bundle\0\0\0\0\0\0\0\0\1") + bigEndian(0),
+         "zero length elements not permitted"},
+        {"size field cut", bytes("#bundle\0\0\0\0\0\0\0\0\1\0\0"),
+         "bundle size must be multiple of four"},
+        {"malformed nested message", bundle({Message("/ok").i(1), bundle({bytes("/s\0\0,i\0\0")})}),
+         "arguments exceed message size"},
+    };
+    for (const auto& c : cases) {
+        const char* reason = check(c.packet);
+        ASSERT_NE(reason, nullptr) << c.name;
+        EXPECT_STREQ(reason, c.reason) << c.name;
+    }
+}
+
+TEST(OscPacketCheck, BoundsTheNestingOfBundles) {
+    std::string packet = Message("/a").i(1);
+    for (int depth = 1; depth <= QX::kMaxBundleDepth; ++depth)
+        packet = bundle({packet});
+    EXPECT_EQ(check(packet), nullptr);
+    EXPECT_STREQ(check(bundle({packet})), "bundles nested too deeply");
+}
+
+// ---- Reply URLs -------------------------------------------------------------------------------
+
+TEST(ReplyUrl, SplitsHostAndPort) {
+    auto url = QX::splitReplyUrl("osc.udp://127.0.0.1:9000");
+    EXPECT_EQ(url.host, "127.0.0.1");
+    EXPECT_EQ(url.port, 9000);
+    url = QX::splitReplyUrl("localhost:7001/extra");
+    EXPECT_EQ(url.host, "localhost");
+    EXPECT_EQ(url.port, 7001);
+    url = QX::splitReplyUrl("osc.udp://somewhere");  // no ':': any port
+    EXPECT_EQ(url.host, "somewhere");
+    EXPECT_EQ(url.port, int{IpEndpointName::ANY_PORT});
+    url = QX::splitReplyUrl("osc.udp://h:99999999999999999999");  // saturates
+    EXPECT_GT(url.port, 65535);
+    url = QX::splitReplyUrl("h:");
+    EXPECT_EQ(url.port, 0);
+}
+
+TEST(ReplyUrl, OnlyTheFirst1023CharactersCount) {
+    std::string text = "osc.udp://" + std::string(1010, 'h') + ":9000";
+    EXPECT_EQ(QX::splitReplyUrl(text.c_str()).port, 90);  // ":90" is all that is left
+    text = std::string(1100, 'h') + ":9000";
+    const auto url = QX::splitReplyUrl(text.c_str());
+    EXPECT_EQ(url.host.size(), 1023u);
+    EXPECT_EQ(url.port, int{IpEndpointName::ANY_PORT});
+}
+
+TEST(ReplyUrl, UnresolvedHostsGiveAddressZero) {
+    osctest::RecordingTransport transport;
+    EXPECT_EQ(QX::replyEndpoint("osc.udp://no.such.host:9000", transport).address, 0u);
+    const IpEndpointName local = QX::replyEndpoint("osc.udp://127.0.0.1:9000", transport);
+    EXPECT_EQ(local.address, 0x7F000001u);
+    EXPECT_EQ(local.port, 9000);
+}
+
+// ---- Instance addresses -----------------------------------------------------------------------
+
+// The accepted forms are checked end to end in OscDispatchTest.
+TEST(ZephAddress, RejectsMissingAndNonNumericSegments) {
+    std::vector<QX::ZephTarget> targets;
+    for (const char* rest :
+         {"", "1", "+multi2/1/0", "+multi/1/0", "+multi1/1/0", "CV/1", "CV/x/0", "CV/-1/0", "2x/0",
+          "2/0x", "2//0", "2/0/", "2/0/3", "+multi1/2/0/x", "1234567890/0"})
+        EXPECT_FALSE(QX::parseZephTargets(rest, targets)) << rest;
+}
+
+}  // namespace
