@@ -17,7 +17,9 @@ VstIntPtr hostCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, fl
 
 TEST(AudioThread, TheCounterSeesAllocations) {
     AllocationCounter counter;
-    auto* probe = new int(1);
+    // Through a volatile pointer: an optimiser may drop a new/delete pair
+    // it can see whole.
+    int* volatile probe = new int(1);
     delete probe;
     EXPECT_EQ(counter.count(), 1);
 }
