@@ -109,8 +109,14 @@ void ZephCorvaneBase::processReplacing(float** inputs, float** outputs, VstInt32
 
     float* inputList[8];
     const int inputCount = std::min(internalInputCount_, 8);
+    // A host may send a longer block than it announced; the silent buffer
+    // is not grown on this thread, so such a block gets no input pointers
+    // rather than ones that end early (this plug-in never reads them).
+    float* silent = static_cast<std::size_t>(sampleFrames) <= silentInput_.size()
+                        ? silentInput_.data()
+                        : nullptr;
     for (int i = 0; i < inputCount; ++i)
-        inputList[i] = realInputCount_ != 0 && inputs ? inputs[i] : silentInput_.data();
+        inputList[i] = realInputCount_ != 0 && inputs ? inputs[i] : silent;
     float* outputList[8];
     const int outputCount = std::min(outputCount_, 8);
     for (int i = 0; i < outputCount; ++i)
