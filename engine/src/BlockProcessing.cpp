@@ -28,6 +28,11 @@ void ZephCorvane::beginBlock(VstInt32 /*frames*/) {
         time.timeSigNumerator = info->timeSigNumerator;
         time.timeSigDenominator = info->timeSigDenominator;
     }
+    // The transport start must see the clock parameters as they are now,
+    // not as the last stretch of the previous block left them: otherwise a
+    // song played from the first block after loading (or with Clock switched
+    // on a moment before Play) starts its clock one tick late.
+    clock_.updateParameters(clockParameters());
     clock_.beginBlock(time);
 }
 
@@ -41,14 +46,7 @@ void ZephCorvane::updateEngineParameters() {
     encoder.softness = getParameterNative(kParamSoftness);
     encoder_.update(encoder);
 
-    ClockParameters clock;
-    clock.clock = getParameterNative(kParamClock);
-    clock.useSpp = getParameterNative(kParamUseMidiSpp);
-    clock.sendSppZero = getParameterNative(kParamSendSppZero);
-    clock.clockOffsetMs = getParameterNative(kParamClockOffset);
-    clock.swing = getParameterNative(kParamSwing);
-    clock.swingType = getParameterNative(kParamSwingType);
-    clock_.updateParameters(clock);
+    clock_.updateParameters(clockParameters());
 
     TestParameters test;
     test.sampleRate = sampleRate;
@@ -59,6 +57,17 @@ void ZephCorvane::updateEngineParameters() {
     test.messageByte2 = getParameterNative(kParamMessageByte2);
     test.messageByte3 = getParameterNative(kParamMessageByte3);
     test_.refresh(test);
+}
+
+ClockParameters ZephCorvane::clockParameters() const {
+    ClockParameters clock;
+    clock.clock = getParameterNative(kParamClock);
+    clock.useSpp = getParameterNative(kParamUseMidiSpp);
+    clock.sendSppZero = getParameterNative(kParamSendSppZero);
+    clock.clockOffsetMs = getParameterNative(kParamClockOffset);
+    clock.swing = getParameterNative(kParamSwing);
+    clock.swingType = getParameterNative(kParamSwingType);
+    return clock;
 }
 
 void ZephCorvane::readChannelParameters() {

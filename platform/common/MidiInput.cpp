@@ -2,6 +2,7 @@
 
 #include <atomic>
 
+#include "common/HostMidiInputSystem.h"
 #include "common/SystemServices.h"
 
 namespace platform {
@@ -12,8 +13,15 @@ std::atomic<MidiInputSystem*> installedSystem{nullptr};
 }  // namespace
 
 MidiInputSystem& midiInputSystem() {
-    MidiInputSystem* system = installedSystem.load(std::memory_order_acquire);
-    return system != nullptr ? *system : detail::realMidiInputSystem();
+    if (MidiInputSystem* system = installedSystem.load(std::memory_order_acquire)) {
+        return *system;
+    }
+    // Asked afresh each time: a host may offer its devices for one render
+    // and not the next.
+    if (MidiInputSystem* host = detail::hostMidiInputSystem(detail::hostMidiInputTable())) {
+        return *host;
+    }
+    return detail::realMidiInputSystem();
 }
 
 void installMidiInputSystem(MidiInputSystem* system) {

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "platform/HostMidiInput.h"
+
 namespace platform {
 class MidiInputSystem;
 }
@@ -16,5 +18,10 @@ void systemMessageBox(const std::string& caption, const std::string& text);
 // The system's MIDI input devices, constructed on first use and never
 // destroyed (MidiInput.cpp).
 MidiInputSystem& realMidiInputSystem();
+
+// The table the host program offers its MIDI input devices through, when
+// its executable exports one and offers them now; null otherwise
+// (HostMidiInput.cpp).
+const TavroHostMidiInput* hostMidiInputTable();
 
 }  // namespace platform::detail

@@ -265,8 +265,8 @@ public:
 }  // namespace
 
 MidiInputSystem& detail::realMidiInputSystem() {
-    static AlsaMidiInputSystem* system = new AlsaMidiInputSystem;
-    return *system;
+    static AlsaMidiInputSystem system;  // destroyed at unload, see Preferences.cpp
+    return system;
 }
 
 }  // namespace platform

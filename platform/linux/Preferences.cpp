@@ -315,10 +315,11 @@ private:
 }  // namespace
 
 PreferenceStore& systemPreferenceStore() {
-    // Never destroyed: a thread may still write a preference while the
-    // library's statics are torn down.
-    static PreferenceFileStore* store = new PreferenceFileStore;
-    return *store;
+    // Destroyed when the library is unloaded, by which time every instance
+    // (and every thread of ours) is gone: a host that loads and unloads the
+    // plug-in many times loses nothing.
+    static PreferenceFileStore store;
+    return store;
 }
 
 std::string detail::preferenceFilePath() {

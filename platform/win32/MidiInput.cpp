@@ -148,8 +148,8 @@ public:
 }  // namespace
 
 MidiInputSystem& detail::realMidiInputSystem() {
-    static WinmmMidiInputSystem* system = new WinmmMidiInputSystem;
-    return *system;
+    static WinmmMidiInputSystem system;  // destroyed at unload, see Preferences.cpp
+    return system;
 }
 
 }  // namespace platform

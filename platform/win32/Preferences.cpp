@@ -111,8 +111,8 @@ public:
 }  // namespace
 
 PreferenceStore& systemPreferenceStore() {
-    static RegistryStore* store = new RegistryStore;
-    return *store;
+    static RegistryStore store;  // destroyed at unload, with no thread of ours left
+    return store;
 }
 
 }  // namespace platform

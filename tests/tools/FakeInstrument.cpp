@@ -97,10 +97,11 @@ void processReplacing(AEffect* e, float**, float** outputs, VstInt32 frames) {
     const auto* t = reinterpret_cast<const VstTimeInfo*>(
         f->host(e, audioMasterGetTime, 0, 0x3E02, nullptr, 0.0f));
     if (t != nullptr)
-        appendf(f->log, "block %lld %d %.17g %.17g %.17g %.17g %d %d %d\n", f->processed,
-                static_cast<int>(frames), t->samplePos, t->ppqPos, t->tempo, t->barStartPos,
-                static_cast<int>(t->timeSigNumerator), static_cast<int>(t->timeSigDenominator),
-                static_cast<int>(t->flags));
+        appendf(f->log, "block %lld %d %.17g %.17g %.17g %.17g %d %d %d %.17g %.17g\n",
+                f->processed, static_cast<int>(frames), t->samplePos, t->ppqPos, t->tempo,
+                t->barStartPos, static_cast<int>(t->timeSigNumerator),
+                static_cast<int>(t->timeSigDenominator), static_cast<int>(t->flags),
+                t->cycleStartPos, t->cycleEndPos);
     for (VstInt32 i = 0; i < frames; ++i)
         outputs[0][i] = static_cast<float>(f->processed + i);
     f->processed += frames;

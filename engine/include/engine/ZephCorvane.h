@@ -69,6 +69,7 @@ public:
 private:
     bool describePin(VstInt32 index, VstInt32 count, VstPinProperties* properties);
     void readChannelParameters();
+    ClockParameters clockParameters() const;
     // [audio-thread] Moves what arrived on the test input into the history,
     // where each message is checked against the test message expected.
     void drainTestInput();

@@ -1,6 +1,15 @@
 #pragma once
 // MIDI input devices of the computer: winmm on Windows, ALSA sequencer ports
 // on Linux, or an in-memory list that tests install.
+//
+// Which devices midiInputSystem() gives, asked afresh on every call:
+// 1. the system a test installed with installMidiInputSystem;
+// 2. otherwise, when the host program exports tavro_host_midi_input
+//    (HostMidiInput.h) and that returns a table of our version, the host's
+//    own devices, and none of the computer's: a rendering host wires the
+//    plug-in's output back into its input this way. A DAW exports no such
+//    function, so for the product this step never applies;
+// 3. otherwise the computer's devices.
 
 #include <cstddef>
 #include <cstdint>
@@ -38,7 +47,7 @@ public:
     virtual std::unique_ptr<MidiInputConnection> open(int index, MidiInputListener& listener) = 0;
 };
 
-// The installed system: the real one unless a test installed another.
+// [main-thread] The devices to open, chosen as above.
 MidiInputSystem& midiInputSystem();
 // Null restores the real one. [main-thread] Tests only.
 void installMidiInputSystem(MidiInputSystem* system);

@@ -45,8 +45,6 @@ struct LoadingScope {
     ~LoadingScope() { tLoadingHost = nullptr; }
 };
 
-using EntryPoint = AEffect* (*)(audioMasterCallback);
-
 }  // namespace
 
 std::string fourCharText(VstInt32 code) {
@@ -92,7 +90,7 @@ void VstHost::setAnswer(VstInt32 opcode, VstIntPtr answer) {
 // ---- Loading ----------------------------------------------------------------
 
 bool VstHost::load(const std::string& path, std::string& error) {
-    if (library_ != nullptr) {
+    if (library_ != nullptr || effect_ != nullptr) {
         error = "this host has already loaded a plug-in";
         return false;
     }
@@ -111,21 +109,34 @@ bool VstHost::load(const std::string& path, std::string& error) {
         library_.reset();
         return false;
     }
-    auto entry = reinterpret_cast<EntryPoint>(symbol);
+    if (!start(reinterpret_cast<EntryFunction>(symbol), path, error)) {
+        library_.reset();
+        return false;
+    }
+    return true;
+}
+
+bool VstHost::attach(EntryFunction entry, std::string& error) {
+    if (library_ != nullptr || effect_ != nullptr) {
+        error = "this host has already loaded a plug-in";
+        return false;
+    }
+    return start(entry, "the linked-in plug-in", error);
+}
+
+bool VstHost::start(EntryFunction entry, const std::string& what, std::string& error) {
     AEffect* effect = nullptr;
     {
         LoadingScope scope(this);
         effect = entry(&VstHost::callback);
     }
     if (effect == nullptr) {
-        error = path + ": the plug-in's entry point returned no effect";
-        library_.reset();
+        error = what + ": the plug-in's entry point returned no effect";
         return false;
     }
     if (effect->magic != kEffectMagic) {
         // Not a record we may call into, so the object is left alone.
-        error = path + ": the entry point's record has no VST magic";
-        library_.reset();
+        error = what + ": the entry point's record has no VST magic";
         return false;
     }
     {

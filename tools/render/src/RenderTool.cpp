@@ -1,8 +1,12 @@
 #include "render/RenderTool.h"
 
 #include "host/VstHost.h"
+#include "platform/MemoryMidiInput.h"
 #include "render/BlockSizer.h"
+#include "render/HostMidiInputExport.h"
+#include "render/LoopbackCable.h"
 #include "render/MidiFile.h"
+#include "render/MidiSource.h"
 #include "render/ParameterAssignment.h"
 #include "render/Renderer.h"
 #include "render/TempoMap.h"
@@ -41,11 +45,36 @@ const char kUsage[] =
     "                             (default 120)\n"
     "  --time-signature N/D       time signature until the file's first one\n"
     "                             (default 4/4)\n"
-    "  --tail SECONDS             render this long after the file ends, with the\n"
-    "                             transport stopped (default 1)\n"
+    "\n"
+    "Transport (positions in quarter notes from the start of the file):\n"
+    "  --start Q                  start playing at Q; events before it are not\n"
+    "                             played (default 0)\n"
+    "  --loop FROM-TO             loop from FROM to TO: at TO the song jumps back\n"
+    "                             to FROM, and the host reports the loop\n"
+    "  --passes N                 play the loop N times (default 2), then go on\n"
+    "  --stop-at Q                stop the transport at Q instead of the file's end\n"
+    "  --tail SECONDS             render this long after the transport stops, with\n"
+    "                             the transport stopped (default 1)\n"
+    "\n"
+    "Output:\n"
     "  --format F                 float (32-bit, default), pcm16 or pcm24\n"
     "  --events FILE              also write the events played, one line each:\n"
-    "                             event<TAB>sample<TAB>hex bytes\n";
+    "                             event<TAB>sample<TAB>hex bytes, at the sample\n"
+    "                             they were rendered on\n"
+    "\n"
+    "Test input:\n"
+    "  --midi-source NAME         the MIDI input device the plug-in's test listens\n"
+    "                             on (put into its saved state and restored)\n"
+    "  --loopback NAME            wire the output back into the plug-in: it sees one\n"
+    "                             input device, NAME, which it listens on, and every\n"
+    "                             message decoded from a block arrives there before\n"
+    "                             the next block (needs a rate of 31250 or more)\n"
+    "  --cable-fault F@N          damage the Nth message (from 0) on the way back:\n"
+    "                             lose-byte (its last byte is lost), flip-bit (bit 0\n"
+    "                             of its last data byte flips) or extra-message (it\n"
+    "                             arrives twice); repeatable\n"
+    "  At the end the tool says how many messages went through the cable, whether\n"
+    "  the plug-in listened, and which faults it injected.\n";
 
 struct Options {
     std::string plugin;
@@ -61,24 +90,18 @@ struct Options {
     std::vector<ParameterAssignment> parameters;
     double tail = 1.0;
     TempoMap::Defaults meter;
+    std::optional<double> start;
+    std::optional<double> stopAt;
+    bool loop = false;
+    double loopFrom = 0.0;
+    double loopTo = 0.0;
+    std::optional<int> passes;
     int format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
     std::string events;
+    std::string midiSource;
+    std::string loopback;
+    std::vector<CableFault> faults;
 };
-
-// The events that are played, for checking a render against its decoding.
-bool writeEventList(const std::string& path, const Schedule& schedule, std::int64_t playSamples) {
-    std::ofstream out(path);
-    for (const ScheduledEvent& e : schedule.events) {
-        if (e.sample >= playSamples)
-            continue;
-        out << "event\t" << e.sample << "\t";
-        static const char kHex[] = "0123456789ABCDEF";
-        for (std::size_t i = 0; i < e.bytes.size(); ++i)
-            out << (i ? " " : "") << kHex[e.bytes[i] >> 4] << kHex[e.bytes[i] & 15];
-        out << "\n";
-    }
-    return static_cast<bool>(out.flush());
-}
 
 struct UsageError : std::runtime_error {
     using std::runtime_error::runtime_error;
@@ -102,6 +125,13 @@ long parseWhole(const std::string& option, const std::string& text, long minimum
         throw UsageError(option + " wants a whole number from " + std::to_string(minimum) + " to " +
                          std::to_string(maximum) + ", not '" + text + "'");
     return v;
+}
+
+double parsePosition(const std::string& option, const std::string& text) {
+    const double q = parseNumber(option, text);
+    if (q < 0.0 || q > 1e6)
+        throw UsageError(option + " wants quarter notes from 0, not '" + text + "'");
+    return q;
 }
 
 // Far beyond any host's block, and still a VstInt32 frame count.
@@ -172,6 +202,36 @@ Options parseArguments(const std::vector<std::string>& args) {
                 throw UsageError("--time-signature: the denominator is a power of two");
         } else if (a == "--events") {
             o.events = value();
+        } else if (a == "--start") {
+            o.start = parsePosition(a, value());
+        } else if (a == "--stop-at") {
+            o.stopAt = parsePosition(a, value());
+        } else if (a == "--loop") {
+            const std::string range = value();
+            const auto dash = range.find('-');
+            if (dash == std::string::npos)
+                throw UsageError("--loop wants FROM-TO in quarter notes, not '" + range + "'");
+            o.loopFrom = parsePosition(a, range.substr(0, dash));
+            o.loopTo = parsePosition(a, range.substr(dash + 1));
+            if (o.loopTo <= o.loopFrom)
+                throw UsageError("--loop " + range + ": the loop must end after it starts");
+            o.loop = true;
+        } else if (a == "--passes") {
+            o.passes = static_cast<int>(parseWhole(a, value(), 1, Transport::kMaxPasses));
+        } else if (a == "--midi-source") {
+            o.midiSource = value();
+            if (o.midiSource.empty())
+                throw UsageError("--midi-source wants a device name");
+        } else if (a == "--loopback") {
+            o.loopback = value();
+            if (o.loopback.empty())
+                throw UsageError("--loopback wants a device name");
+        } else if (a == "--cable-fault") {
+            try {
+                o.faults.push_back(parseCableFault(value()));
+            } catch (const std::invalid_argument& e) {
+                throw UsageError(e.what());
+            }
         } else if (a == "--tail") {
             o.tail = parseNumber(a, value());
             if (o.tail < 0.0 || o.tail > 3600.0)
@@ -199,6 +259,18 @@ Options parseArguments(const std::vector<std::string>& args) {
         throw UsageError("give one of --block-size, --block-sizes and --random-blocks");
     if (o.seedGiven && !o.randomBlocks)
         throw UsageError("--seed goes with --random-blocks");
+    if (o.passes && !o.loop)
+        throw UsageError("--passes goes with --loop");
+    if (o.start && o.stopAt && *o.stopAt <= *o.start)
+        throw UsageError("--stop-at must come after --start");
+    if (!o.faults.empty() && o.loopback.empty())
+        throw UsageError("--cable-fault goes with --loopback");
+    if (!o.loopback.empty() && !o.midiSource.empty() && o.midiSource != o.loopback)
+        throw UsageError(
+            "--midi-source and --loopback name different devices; with --loopback the "
+            "plug-in sees the cable's device only");
+    if (!o.loopback.empty() && o.rate < serialmidi::kMinimumSampleRate)
+        throw UsageError("--loopback needs --rate 31250 or more, to read the output back");
     if (o.randomBlocks)
         o.blocks = BlockSizer::random(o.randomMin, o.randomMax, o.seed);
     if (!o.blocks)
@@ -249,6 +321,30 @@ private:
     bool shown_ = false;
 };
 
+// What went through the loop-back cable and what was done to it.
+void reportCable(std::ostream& err, const std::string& name, const LoopbackCable& cable) {
+    const std::string prefix = "tavro-render: loop-back '" + name + "': ";
+    err << prefix << cable.messagesSent() << " message(s) went through the cable; ";
+    if (cable.messagesSent() == 0)
+        err << "the plug-in sent nothing (is Test Enable on?)\n";
+    else if (cable.messagesHeard() == cable.messagesSent())
+        err << "the plug-in listened to all of them\n";
+    else if (cable.messagesHeard() == 0)
+        err << "none reached the plug-in, which did not listen\n";
+    else
+        err << "the plug-in listened to " << cable.messagesHeard() << " of them\n";
+    for (const std::string& fault : cable.injected())
+        err << prefix << "injected " << fault << "\n";
+    for (const CableFault& fault : cable.pending())
+        err << prefix << "not injected (only " << cable.messagesDecoded()
+            << " message(s) were decoded): " << cableFaultText(fault) << "\n";
+    if (cable.bytesDropped() > 0)
+        err << prefix << "the far end dropped " << cable.bytesDropped()
+            << " byte(s) of cut-short messages\n";
+    if (cable.framingErrors() > 0)
+        err << prefix << cable.framingErrors() << " byte(s) of the output were badly framed\n";
+}
+
 }  // namespace
 
 int runRenderTool(const std::vector<std::string>& args, std::ostream& err, bool errIsTerminal) {
@@ -281,9 +377,51 @@ int runRenderTool(const std::vector<std::string>& args, std::ostream& err, bool 
     if (schedule.droppedBytes > 0)
         err << "tavro-render: " << o.midi << ": warning: " << schedule.droppedBytes
             << " escaped byte(s) formed no MIDI message and were left out\n";
+
+    // The transport plays to one sample past the file's last event unless
+    // told to stop earlier.
+    Transport transport(map, o.rate);
+    const std::int64_t fileEnd = schedule.endSample + 1;
+    const double fileEndPpq =
+        static_cast<double>(midi->endTick()) / static_cast<double>(midi->ticksPerQuarter());
+    const std::int64_t start = o.start ? transport.sampleAtPpq(*o.start) : 0;
+    std::int64_t stop = fileEnd;
+    if (start >= fileEnd) {
+        err << "tavro-render: --start " << *o.start << " is not before the end of " << o.midi
+            << " (quarter " << fileEndPpq << ")\n";
+        return kRenderUsage;
+    }
+    if (o.stopAt) {
+        stop = transport.sampleAtPpq(*o.stopAt);
+        if (stop > fileEnd) {
+            err << "tavro-render: --stop-at " << *o.stopAt << " lies past the end of " << o.midi
+                << " (quarter " << fileEndPpq << ")\n";
+            return kRenderUsage;
+        }
+        if (stop <= start) {
+            err << "tavro-render: --stop-at " << *o.stopAt << " must come after the start\n";
+            return kRenderUsage;
+        }
+    }
+    try {
+        transport.setPlayRange(start, stop);
+        if (o.loop)
+            transport.setLoop(o.loopFrom, o.loopTo, o.passes.value_or(2));
+    } catch (const std::invalid_argument& e) {
+        err << "tavro-render: " << e.what() << "\n";
+        return kRenderUsage;
+    }
     const auto tailSamples = static_cast<std::int64_t>(std::llround(o.tail * o.rate));
-    const std::int64_t playSamples = schedule.endSample + 1;
-    const std::int64_t total = playSamples + tailSamples;
+    const std::int64_t total = transport.playLength() + tailSamples;
+
+    // The cable's far end, offered to the plug-in before it is loaded and
+    // withdrawn only after it is closed (the host below goes first).
+    platform::MemoryMidiInputSystem cableEnd;
+    std::optional<HostMidiInputExport> offered;
+    if (!o.loopback.empty()) {
+        cableEnd.addDevice(o.loopback);
+        offered.emplace(cableEnd);
+    }
 
     host::VstHost plugin;
     std::string error;
@@ -304,6 +442,15 @@ int runRenderTool(const std::vector<std::string>& args, std::ostream& err, bool 
         }
         plugin.setParameter(p.index, p.normalized);
     }
+    const std::string source = o.midiSource.empty() ? o.loopback : o.midiSource;
+    if (!source.empty() && !setMidiSource(plugin, source)) {
+        err << "tavro-render: " << o.plugin
+            << " keeps no state chunk: its MIDI source cannot be set\n";
+        return kRenderPluginError;
+    }
+    if (!o.loopback.empty() && !cableEnd.isOpen(0))
+        err << "tavro-render: warning: the plug-in did not open '" << o.loopback
+            << "': what comes back through the cable reaches nobody\n";
 
     SF_INFO info{};
     info.samplerate = static_cast<int>(o.rate);
@@ -317,16 +464,36 @@ int runRenderTool(const std::vector<std::string>& args, std::ostream& err, bool 
     // Integer formats: clip rather than wrap what lies outside -1..1.
     sf_command(wav.get(), SFC_SET_CLIPPING, nullptr, SF_TRUE);
 
-    if (!o.events.empty() && !writeEventList(o.events, schedule, playSamples)) {
-        err << "tavro-render: cannot write '" << o.events << "'\n";
-        return kRenderInputError;
+    std::ofstream eventList;
+    if (!o.events.empty()) {
+        eventList.open(o.events);
+        if (!eventList) {
+            err << "tavro-render: cannot write '" << o.events << "'\n";
+            return kRenderInputError;
+        }
     }
 
-    Transport transport(map, o.rate);
-    transport.setPlayRange(0, playSamples);
+    std::optional<LoopbackCable> cable;
+    if (!o.loopback.empty()) {
+        cable.emplace(o.rate, o.faults, [&cableEnd](const std::uint8_t* bytes, std::size_t n) {
+            return cableEnd.send(0, bytes, n);
+        });
+    }
+
     bool writeFailed = false;
     Progress progress(err, errIsTerminal);
     Renderer renderer(plugin, o.rate, *o.blocks);
+    if (eventList.is_open()) {
+        // The events as played, at their rendered sample: after a start or
+        // a loop that is not their place in the file.
+        renderer.setEventCallback([&eventList](std::int64_t sample, const ScheduledEvent& e) {
+            static const char kHex[] = "0123456789ABCDEF";
+            eventList << "event\t" << sample << "\t";
+            for (std::size_t i = 0; i < e.bytes.size(); ++i)
+                eventList << (i ? " " : "") << kHex[e.bytes[i] >> 4] << kHex[e.bytes[i] & 15];
+            eventList << "\n";
+        });
+    }
     renderer.render(
         schedule, transport, total,
         [&](const float* samples, std::size_t frames, std::int64_t) {
@@ -334,12 +501,20 @@ int runRenderTool(const std::vector<std::string>& args, std::ostream& err, bool 
                 sf_writef_float(wav.get(), samples, static_cast<sf_count_t>(frames)) !=
                     static_cast<sf_count_t>(frames))
                 writeFailed = true;
+            if (cable)
+                cable->feed(samples, frames);
         },
         [&](std::int64_t done, std::int64_t all) { progress.update(done, all, o.rate); });
     plugin.close();
 
+    if (cable)
+        reportCable(err, o.loopback, *cable);
     if (writeFailed || sf_close(wav.release()) != 0) {
         err << "tavro-render: writing '" << o.out << "' failed (disk full?)\n";
+        return kRenderInputError;
+    }
+    if (eventList.is_open() && !eventList.flush()) {
+        err << "tavro-render: writing '" << o.events << "' failed (disk full?)\n";
         return kRenderInputError;
     }
     return kRenderOk;

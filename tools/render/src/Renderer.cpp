@@ -2,7 +2,6 @@
 
 #include "host/VstHost.h"
 
-#include <algorithm>
 #include <stdexcept>
 
 namespace render {
@@ -102,10 +101,16 @@ void Renderer::render(const Schedule& schedule, Transport& transport, std::int64
     std::vector<host::HostEvent> blockEvents;
 
     std::int64_t done = 0;
+    std::int64_t carried = 0;  // the rest of a block split at a loop's end
     while (done < totalSamples) {
-        const int frames =
-            static_cast<int>(std::min<std::int64_t>(blocks_.next(), totalSamples - done));
+        std::int64_t frames =
+            std::min<std::int64_t>(carried > 0 ? carried : blocks_.next(), totalSamples - done);
         const TransportState state = transport.beginBlock(done);
+        carried = 0;
+        if (state.playing && state.jumpsAfter && frames > state.stretchLeft) {
+            carried = frames - state.stretchLeft;
+            frames = state.stretchLeft;
+        }
         host_.setTimeInfo(transport.timeInfo(state));
 
         blockEvents.clear();
@@ -113,19 +118,21 @@ void Renderer::render(const Schedule& schedule, Transport& transport, std::int64
             // Only song samples that are played: a stop inside this block
             // ends the range early.
             const std::int64_t first = state.songSample;
-            const std::int64_t last =
-                std::min<std::int64_t>(first + frames, transport.stopSample());
+            const std::int64_t last = first + std::min(frames, state.stretchLeft);
             auto it = std::lower_bound(
                 events.begin(), events.end(), first,
                 [](const ScheduledEvent& e, std::int64_t sample) { return e.sample < sample; });
-            for (; it != events.end() && it->sample < last; ++it)
+            for (; it != events.end() && it->sample < last; ++it) {
                 blockEvents.push_back({static_cast<VstInt32>(it->sample - first), it->bytes});
+                if (eventCallback_)
+                    eventCallback_(done + (it->sample - first), *it);
+            }
         }
         if (!blockEvents.empty()) {
             host_.sendEvents(blockEvents);
             delivered_ += blockEvents.size();
         }
-        host_.processReplacing(frames);
+        host_.processReplacing(static_cast<VstInt32>(frames));
         output(host_.output(0).data(), static_cast<std::size_t>(frames), done);
         done += frames;
         if (progress)

@@ -68,7 +68,10 @@ const TempoMap::TempoSegment& TempoMap::tempoAtSeconds(double seconds) const {
 }
 
 double TempoMap::ticksToSeconds(std::int64_t tick) const {
-    const double ppq = static_cast<double>(tick) / ticksPerQuarter_;
+    return ppqToSeconds(static_cast<double>(tick) / ticksPerQuarter_);
+}
+
+double TempoMap::ppqToSeconds(double ppq) const {
     const TempoSegment& s = tempoAtPpq(ppq);
     return s.seconds + (ppq - s.ppq) * s.secondsPerQuarter;
 }

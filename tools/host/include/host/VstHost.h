@@ -66,6 +66,11 @@ public:
     // library or its entry is missing, the entry returns null or the record
     // has no VST magic.
     bool load(const std::string& path, std::string& error);
+    // The same for a plug-in linked into this program: `entry` is called as
+    // the library's VSTPluginMain would be. For tests that reach into the
+    // plug-in object (AEffect::object) while the host drives it.
+    using EntryFunction = AEffect* (*)(audioMasterCallback);
+    bool attach(EntryFunction entry, std::string& error);
     AEffect* effect() const { return effect_; }
 
     // ---- Driving the plug-in ------------------------------------------------
@@ -104,6 +109,9 @@ private:
     static VstIntPtr callback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value,
                               void* ptr, float opt);
     VstIntPtr answer(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt);
+    // Calls the entry, checks its record and registers it; `what` names the
+    // plug-in in errors.
+    bool start(EntryFunction entry, const std::string& what, std::string& error);
     void forget();
 
     std::unique_ptr<platform::SharedLibrary> library_;

@@ -4,7 +4,9 @@
 //   tavro-render PLUGIN MIDIFILE OUT.wav [--rate HZ]
 //       [--block-size N | --block-sizes A,B,C | --random-blocks MIN-MAX [--seed S]]
 //       [--set "Name=value"]... [--tempo BPM] [--time-signature N/D]
-//       [--tail SECONDS] [--format float|pcm16|pcm24]
+//       [--start Q] [--loop FROM-TO [--passes N]] [--stop-at Q] [--tail SECONDS]
+//       [--format float|pcm16|pcm24] [--events FILE]
+//       [--midi-source NAME] [--loopback NAME [--cable-fault KIND@N]...]
 
 #include <ostream>
 #include <string>

@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <utility>
 #include <vector>
 
 namespace host {
@@ -48,6 +49,9 @@ public:
         std::function<void(const float* samples, std::size_t frames, std::int64_t blockStart)>;
     // After each block: samples rendered so far and in all.
     using ProgressCallback = std::function<void(std::int64_t done, std::int64_t total)>;
+    // Each event as it is delivered, with the rendered sample it plays on.
+    using EventCallback =
+        std::function<void(std::int64_t renderSample, const ScheduledEvent& event)>;
 
     // The host must have loaded a plug-in with at least one output.
     Renderer(host::VstHost& host, double sampleRate, BlockSizer blocks);
@@ -57,10 +61,14 @@ public:
     void prepare();
 
     // Renders `totalSamples` samples with the transport's positions,
-    // delivering the scheduled events that fall on played song samples.
-    // Suspends the plug-in (effMainsChanged 0) at the end.
+    // delivering the scheduled events that fall on played song samples (on
+    // every pass of a loop). A block that reaches a loop's end is split
+    // there: the rest of it is the next block. Suspends the plug-in
+    // (effMainsChanged 0) at the end.
     void render(const Schedule& schedule, Transport& transport, std::int64_t totalSamples,
                 const OutputCallback& output, const ProgressCallback& progress = {});
+
+    void setEventCallback(EventCallback callback) { eventCallback_ = std::move(callback); }
 
     // Events delivered by the last render().
     std::size_t eventsDelivered() const { return delivered_; }
@@ -71,6 +79,7 @@ private:
     BlockSizer blocks_;
     bool prepared_ = false;
     std::size_t delivered_ = 0;
+    EventCallback eventCallback_;
 };
 
 }  // namespace render

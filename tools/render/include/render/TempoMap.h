@@ -34,6 +34,8 @@ public:
     explicit TempoMap(const MidiFile& file) : TempoMap(file, Defaults()) {}
 
     double ticksToSeconds(std::int64_t tick) const;
+    // Seconds from the start to a position in quarter notes (at or after 0).
+    double ppqToSeconds(double ppq) const;
     // The sample an event at `tick` sounds on: round(seconds × rate).
     std::int64_t tickToSample(std::int64_t tick, double sampleRate) const;
     // Quarter notes at a time from the start (the inverse of ticksToSeconds).

@@ -1,0 +1,254 @@
+// The plug-in's test through the software loop-back cable: the plug-in is
+// linked into this program and driven through an entry function by the
+// renderer, its output decoded block by block and sent back into its MIDI
+// input (an in-memory device) before the next block. The failure count and
+// the history are read from the plug-in object, as the editor does.
+
+#include "engine/ZephCorvane.h"
+#include "host/VstHost.h"
+#include "platform/MemoryMidiInput.h"
+#include "plugin/MidiHistory.h"
+#include "plugin/Properties.h"
+#include "plugin/ZephAuBase.h"
+#include "render/LoopbackCable.h"
+#include "render/MidiSource.h"
+#include "render/ParameterAssignment.h"
+#include "render/Renderer.h"
+#include "render/Transport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+using render::CableFault;
+
+// The library's entry builds the same object with its Lua MIDI helper and
+// OSC server, which the loop-back path does not touch (and whose server
+// would bind a UDP port in every test).
+AEffect* linkedInPlugin(audioMasterCallback master) {
+    return (new QX4Controller::ZephCorvane(master))->getAeffect();
+}
+
+class Rig {
+public:
+    Rig(double rate, int maxBlock, std::vector<CableFault> faults = {})
+        : rate_(rate),
+          map_(480, {}, {}, render::TempoMap::Defaults()),
+          transport_(map_, rate),
+          cable_(rate, std::move(faults), [this](const std::uint8_t* bytes, std::size_t n) {
+              return devices_.send(device_, bytes, n);
+          }) {
+        device_ = devices_.addDevice("Loop");
+        platform::installMidiInputSystem(&devices_);
+        std::string error;
+        EXPECT_TRUE(host_.attach(&linkedInPlugin, error)) << error;
+        if (host_.effect() == nullptr)
+            return;
+        host_.dispatch(effOpen);
+        plugin_ = dynamic_cast<ZephAuBase*>(static_cast<AudioEffect*>(host_.effect()->object));
+        if (plugin_ == nullptr) {
+            ADD_FAILURE() << "the entry built no ZephAuBase";
+            return;
+        }
+        EXPECT_EQ(plugin_->GetProperty(prop::kMidiHistory, 0, 0, &history_), 0);
+        // The source is set as tavro-render sets it: through the saved state.
+        EXPECT_TRUE(render::setMidiSource(host_, "Loop"));
+        EXPECT_TRUE(devices_.isOpen(device_));
+        renderer_.emplace(host_, rate, render::BlockSizer::random(16, maxBlock, 3));
+    }
+    ~Rig() {
+        host_.close();
+        platform::installMidiInputSystem(nullptr);
+    }
+
+    bool ready() const { return history_ != nullptr && renderer_.has_value(); }
+
+    void set(const std::string& setting) {
+        const render::ParameterAssignment p = render::parseParameterAssignment(setting);
+        host_.setParameter(p.index, p.normalized);
+    }
+
+    // Renders `seconds` more, checking every "Received (Test Input)" entry
+    // as it appears.
+    void run(double seconds) {
+        const auto samples = static_cast<std::int64_t>(std::llround(seconds * rate_));
+        transport_.setPlayRange(0, samples);
+        renderer_->render(render::Schedule(), transport_, samples,
+                          [this](const float* output, std::size_t frames, std::int64_t) {
+                              readNewEntries();
+                              // What this block's drain could see: all that
+                              // came back before it.
+                              EXPECT_EQ(checked_, heardBefore_);
+                              cable_.feed(output, frames);
+                              heardBefore_ = cable_.messagesHeard();
+                          });
+    }
+
+    std::uint32_t failures() const { return history_->testFailureCount.load(); }
+    std::size_t checked() const { return checked_; }
+    std::size_t unmatched() const { return unmatched_; }
+    const render::LoopbackCable& cable() const { return cable_; }
+    // Received entries that did not match, from the last reset on.
+    std::size_t unmatchedSinceReset() const { return unmatched_ - unmatchedAtReset_; }
+    void markReset() { unmatchedAtReset_ = unmatched_; }
+
+private:
+    // The check runs once per block at the start; a ring holds 16 entries,
+    // so no block may bring more than 15 (the check itself needs fewer than
+    // 16 test messages on their way, as the tests keep it).
+    void readNewEntries() {
+        const MidiHistory::Ring& ring = history_->rings[kHistoryReceivedTestInput];
+        const std::int32_t now = ring.writeIndex.load();
+        const std::int32_t added = (now - lastIndex_ + kHistoryRingSize) % kHistoryRingSize;
+        for (std::int32_t i = 1; i <= added; ++i) {
+            const MidiHistoryEntry& e = ring.entries[(lastIndex_ + i) % kHistoryRingSize];
+            ++checked_;
+            if (e.result != 1)
+                ++unmatched_;
+        }
+        lastIndex_ = now;
+    }
+
+    double rate_;
+    platform::MemoryMidiInputSystem devices_;
+    int device_ = 0;
+    render::TempoMap map_;
+    render::Transport transport_;
+    render::LoopbackCable cable_;
+    host::VstHost host_;
+    ZephAuBase* plugin_ = nullptr;
+    MidiHistory* history_ = nullptr;
+    std::optional<render::Renderer> renderer_;
+    std::int32_t lastIndex_ = 0;
+    std::size_t checked_ = 0;
+    std::size_t heardBefore_ = 0;
+    std::size_t unmatched_ = 0;
+    std::size_t unmatchedAtReset_ = 0;
+};
+
+struct TestCase {
+    const char* name;
+    std::vector<std::string> settings;
+    double intervalMs;
+    std::size_t messages;  // at least this many go round
+};
+
+// A message every 2 ms at 44100 Hz, every 1 ms at 192000 Hz (89 and 193
+// samples apart); blocks of up to 512 and 1024 samples keep fewer than 16
+// test messages on their way, as the history's ring needs.
+struct RateCase {
+    double rate;
+    double intervalMs;
+    int maxBlock;
+};
+
+class LoopbackThroughTheCable : public ::testing::TestWithParam<RateCase> {};
+
+TEST_P(LoopbackThroughTheCable, EveryTestTypeComesBackWithoutAFailure) {
+    const RateCase r = GetParam();
+    const std::vector<TestCase> cases = {
+        {"Notes (Random)", {"Test Type=Notes (Random)"}, r.intervalMs, 3000},
+        {"Notes (Exhaustive)", {"Test Type=Notes (Exhaustive)"}, r.intervalMs, 3000},
+        {"Clocks", {"Test Type=Clocks"}, r.intervalMs, 3000},
+        {"Clocks + SPP", {"Test Type=Clocks + SPP"}, r.intervalMs, 3000},
+        {"Message",
+         {"Test Type=Message", "Message Byte 1=179", "Message Byte 2=7", "Message Byte 3=100"},
+         r.intervalMs,
+         3000},
+        // The shortest system exclusive (F0 01 F7) often, then 1027-byte
+        // messages, each a third of a second on the line.
+        {"Sysex", {"Test Type=Sysex", "Message Byte 3=0"}, r.intervalMs, 2000},
+        {"Sysex 1027", {"Test Type=Sysex", "Message Byte 3=1"}, 1.0, 6},
+    };
+    for (const TestCase& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + " at " + std::to_string(int(r.rate)) + " Hz");
+        Rig rig(r.rate, r.maxBlock);
+        ASSERT_TRUE(rig.ready());
+        for (const std::string& s : c.settings)
+            rig.set(s);
+        rig.set("Test Interval=" + std::to_string(c.intervalMs));
+        rig.set("Test Enable=On");
+        const bool longSysex = std::string(c.name) == "Sysex 1027";
+        // A 1027-byte message takes 1027 x 320 us on the line, and the next
+        // waits for the queue to empty.
+        const double each = longSysex ? 0.33 : (c.intervalMs + 0.05) * 0.001;
+        rig.run(static_cast<double>(c.messages + 1) * each);
+        EXPECT_GE(rig.cable().messagesDecoded(), c.messages);
+        EXPECT_EQ(rig.cable().messagesHeard(), rig.cable().messagesSent());
+        EXPECT_EQ(rig.cable().messagesSent(), rig.cable().messagesDecoded());
+        EXPECT_EQ(rig.cable().framingErrors(), 0u);
+        // All but those that came back after the last block were checked.
+        EXPECT_LE(rig.cable().messagesDecoded() - rig.checked(), 15u);
+        EXPECT_EQ(rig.unmatched(), 0u);
+        EXPECT_EQ(rig.failures(), 0u);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rates, LoopbackThroughTheCable,
+                         ::testing::Values(RateCase{44100, 2, 512}, RateCase{192000, 1, 1024}),
+                         [](const ::testing::TestParamInfo<RateCase>& info) {
+                             return "Rate" + std::to_string(static_cast<int>(info.param.rate));
+                         });
+
+// Random notes never repeat a message at the next position: once the order
+// is broken every later message fails.
+class FaultsOnTheCable : public ::testing::TestWithParam<CableFault::Kind> {};
+
+TEST_P(FaultsOnTheCable, CountAsTheCheckByOrderSaysUntilTheTestIsReenabled) {
+    const CableFault::Kind kind = GetParam();
+    Rig rig(44100, 512, {{kind, 100}});
+    ASSERT_TRUE(rig.ready());
+    rig.set("Test Type=Notes (Random)");
+    rig.set("Test Interval=2");
+    rig.set("Test Enable=On");
+    rig.run(0.8);  // about 400 messages
+    ASSERT_EQ(rig.cable().injected().size(), 1u);
+    const std::size_t checked = rig.checked();
+    ASSERT_GT(checked, 300u);
+    switch (kind) {
+        case CableFault::Kind::flipBit:
+            // Same length, other velocity: that message alone.
+            EXPECT_EQ(rig.failures(), 1u);
+            break;
+        case CableFault::Kind::loseByte:
+            // The cut-short message never arrives: from there on each
+            // message is compared with the one sent before it.
+            EXPECT_EQ(rig.failures(), checked - 100);
+            break;
+        case CableFault::Kind::extraMessage:
+            // Message 100 matched, its copy and all after it do not.
+            EXPECT_EQ(rig.failures(), checked - 101);
+            break;
+    }
+    EXPECT_EQ(rig.unmatched(), rig.failures());
+
+    // Switched off until the messages on their way are back, then on: the
+    // count starts from 0 and the order is right again.
+    rig.set("Test Enable=Off");
+    rig.run(0.05);
+    rig.set("Test Enable=On");
+    rig.markReset();
+    rig.run(0.4);
+    EXPECT_GT(rig.checked(), checked + 150);
+    EXPECT_EQ(rig.failures(), 0u);
+    EXPECT_EQ(rig.unmatchedSinceReset(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, FaultsOnTheCable,
+                         ::testing::Values(CableFault::Kind::flipBit, CableFault::Kind::loseByte,
+                                           CableFault::Kind::extraMessage),
+                         [](const ::testing::TestParamInfo<CableFault::Kind>& info) {
+                             return std::string(info.param == CableFault::Kind::flipBit ? "FlipBit"
+                                                : info.param == CableFault::Kind::loseByte
+                                                    ? "LoseByte"
+                                                    : "ExtraMessage");
+                         });
+
+}  // namespace
