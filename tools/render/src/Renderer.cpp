@@ -1,5 +1,6 @@
 #include "render/Renderer.h"
 
+#include "decode/MidiMessageAssembler.h"
 #include "host/VstHost.h"
 
 #include <stdexcept>
@@ -7,20 +8,6 @@
 namespace render {
 
 namespace {
-
-int dataLength(std::uint8_t status) {
-    if (status < 0xF0)
-        return (status & 0xF0) == 0xC0 || (status & 0xF0) == 0xD0 ? 1 : 2;
-    switch (status) {
-        case 0xF1:
-        case 0xF3:
-            return 1;
-        case 0xF2:
-            return 2;
-        default:
-            return 0;
-    }
-}
 
 // The messages in the bytes of an escape event. Data bytes that belong to
 // no status are counted in `dropped`.
@@ -44,7 +31,7 @@ void splitEscape(const std::vector<std::uint8_t>& bytes, std::int64_t sample,
                     break;
             }
         } else {
-            const int length = dataLength(status);
+            const int length = serialmidi::midiDataLength(status);
             for (int k = 0; k < length && i < bytes.size() && bytes[i] < 0x80; ++k)
                 e.bytes.push_back(bytes[i++]);
             if (static_cast<int>(e.bytes.size()) != 1 + length) {
