@@ -28,7 +28,8 @@ void MidiClock::updateParameters(const ClockParameters& p) {
         useSpp_ = p.useSpp != 0.0f;
         sendSppZero_ = p.sendSppZero != 0.0f;
     }
-    clockOffset_ = static_cast<double>(p.clockOffsetMs) * 0.001;
+    clockOffset_ =
+        std::isfinite(p.clockOffsetMs) ? static_cast<double>(p.clockOffsetMs) * 0.001 : 0.0;
     swingOn_ = std::fabs(p.swing - 50.0f) > 0.1f;
     if (swingOn_) {
         swingAmount_ = std::min(std::max(p.swing * 0.01f, 0.05f), 0.95f);
@@ -96,8 +97,13 @@ void MidiClock::beginBlock(const HostTime& time) {
     } else {
         if (transportPlaying_ && ppqPosition_ <= previousPpq && cycleActive && clockOn_) {
             const double loopClocks = (cycleEnd - cycleStart) * 24.0;
-            if (std::isfinite(loopClocks))
-                lastSentClock_ -= static_cast<std::int32_t>(std::clamp(loopClocks, -1e9, 1e9));
+            if (std::isfinite(loopClocks)) {
+                const auto shift = static_cast<std::int32_t>(std::clamp(loopClocks, -1e9, 1e9));
+                lastSentClock_ -= shift;
+                // A clock carried over from the end of the last block moves
+                // back with the loop, or the jump would send it twice.
+                carriedClock_ -= shift;
+            }
         }
         if (wasPlaying && !transportPlaying_) {
             startPending_ = false;
@@ -128,8 +134,12 @@ void MidiClock::prepareBlock(float sampleRate) {
         const double straightNow =
             swingOn_ ? inverseSwing(nowClocks_, swingPeriod_, swingAmount_) : nowClocks_;
         samplesPerClock_ = static_cast<double>(sampleRate) * 2.5 / tempo_;
-        nextClock_ = static_cast<std::int64_t>(std::ceil(std::clamp(straightNow, -1e15, 1e15)));
-        due_ = offsetOf(nextClock_);
+        if (std::isfinite(straightNow) && std::isfinite(samplesPerClock_)) {
+            nextClock_ = static_cast<std::int64_t>(std::ceil(std::clamp(straightNow, -1e15, 1e15)));
+            due_ = offsetOf(nextClock_);
+        } else {
+            running_ = false;  // no position to schedule from
+        }
     }
     if (stopPending_) {
         if (clockOn_)

@@ -11,6 +11,9 @@ namespace {
 // The longest byte (192000 Hz) completes on its 62nd sample.
 constexpr int kMaxPhase = 64;
 
+// Highest Softly cutoff, as a fraction of the sample rate.
+constexpr float kMaxCutoff = 0.49f;
+
 // bitIndexForPhase for phases 1..kMaxPhase of every rate code, and for
 // every byte value the samples of its bits (1 active, 0 idle) from its first
 // sample up to the one before the completing sample: computed once, so that
@@ -113,7 +116,11 @@ void SerialEncoder::update(const EncoderParameters& p) {
         activityLevel_ = 0.0f;
     }
     softlyOn_ = p.softly == 0.0f ? p.sampleRate <= 48000.0f : p.softly == 1.0f;
-    float cutoff = std::max(std::min(0.5f * p.softness, 1.0f), 0.068f);
+    // The cutoff is a fraction of the sample rate: at 0.5 and above (a
+    // Softness of 1 or more, possible through the host, OSC or a saved
+    // state) the bilinear design turns unstable and the output runs off to
+    // infinity, so it stays just below the Nyquist frequency.
+    float cutoff = std::max(std::min(0.5f * p.softness, kMaxCutoff), 0.068f);
     if (!std::isfinite(cutoff))
         cutoff = 0.5f * 0.77097505f;
     if (!filterDesigned_ || cutoff != filterCutoff_)

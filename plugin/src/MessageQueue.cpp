@@ -1,5 +1,6 @@
 #include "plugin/MessageQueue.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -94,7 +95,11 @@ void MessageQueue::rebaseUnread(std::uint32_t frames) {
     for (std::int32_t slot = (read_.load(std::memory_order_relaxed) + 1) % kSlots; slot != end;
          slot = (slot + 1) % kSlots) {
         MessageQueueItem& item = *items_[slot];
-        item.frameOffset = item.frameOffset >= frames ? item.frameOffset - frames : 0;
+        // At most one block late: an offset far beyond any block (a host
+        // fault) must not hold up everything queued behind it.
+        item.frameOffset = item.frameOffset >= frames
+                               ? std::min(item.frameOffset - frames, frames > 0 ? frames - 1 : 0)
+                               : 0;
     }
 }
 

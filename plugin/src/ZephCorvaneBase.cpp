@@ -47,7 +47,11 @@ ZephCorvaneBase::ZephCorvaneBase(audioMasterCallback audioMaster, const QX::Plug
     canProcessReplacing();
     programsAreChunks();
     isSynth();
-    loadFactoryPrograms();
+    {
+        // The factory table is process-wide and written under this lock.
+        std::lock_guard<std::recursive_mutex> guard(InstanceRegistry::lock());
+        loadFactoryPrograms();
+    }
 }
 
 ZephCorvaneBase::~ZephCorvaneBase() {
@@ -150,8 +154,18 @@ void ZephCorvaneBase::setProgram(VstInt32 program) {
     deriveOscPort();
 }
 
+int ZephCorvaneBase::oscPortOffset() const {
+    // The stored value may come from anywhere (a saved state, an unclamped
+    // host value): truncated within the table's range, never converted
+    // from a value an int cannot hold.
+    const float offset = getParameterNative(kParamOscPortOffset);
+    if (!(offset > 0.0f))
+        return 0;
+    return static_cast<int>(std::min(offset, table_[kParamOscPortOffset].maximum));
+}
+
 void ZephCorvaneBase::deriveOscPort() {
-    const int offset = static_cast<int>(getParameterNative(kParamOscPortOffset));
+    const int offset = oscPortOffset();
     const int port =
         offset == 0
             ? 0
@@ -276,8 +290,7 @@ std::int32_t ZephCorvaneBase::GetProperty(std::uint32_t id, std::uint32_t /*scop
             putOut<std::int32_t>(data, kNumParameters);
             return 0;
         case prop::kOscPortOffset:
-            putOut<std::int32_t>(
-                data, static_cast<std::int32_t>(getParameterNative(kParamOscPortOffset)));
+            putOut<std::int32_t>(data, static_cast<std::int32_t>(oscPortOffset()));
             return 0;
         case prop::kParameterTable:
             putOut<ParameterDescriptor*>(data, table_);

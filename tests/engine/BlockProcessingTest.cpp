@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
 #include <vector>
 
 #include "engine/ZephCorvane.h"
@@ -191,6 +193,23 @@ TEST_F(BlockProcessing, TestEnableSuppressesHostMidi) {
     process();
     EXPECT_EQ(ring(kHistoryReceivedPluginInput).writeIndex.load(), 0);
     EXPECT_EQ(plugin.hostEventQueue().peek(), nullptr);  // consumed all the same
+}
+
+TEST_F(BlockProcessing, AnAbsurdOffsetDoesNotHoldUpTheQueue) {
+    send({{0x7FFFFFFF, {0x90, 60, 100}}, {0, {0x91, 61, 100}}});
+    process();
+    process();  // due no later than the last sample of the next block
+    EXPECT_EQ(ring(kHistoryReceivedPluginInput).writeIndex.load(), 2);
+}
+
+TEST_F(BlockProcessing, HostileTransportAndClockValuesAreHarmless) {
+    set(kParamClock, 1.0f);
+    set(kParamClockOffset, std::numeric_limits<float>::quiet_NaN());
+    set(kParamSwing, std::numeric_limits<float>::infinity());
+    process();
+    process();
+    for (float s : output)
+        ASSERT_TRUE(std::isfinite(s));
 }
 
 TEST_F(BlockProcessing, HistoryKeepsTheLastSixteen) {

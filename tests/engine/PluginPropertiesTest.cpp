@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <map>
 #include <memory>
 #include <string>
@@ -256,6 +257,19 @@ TEST_F(PluginProperties, RegistryIdsOfLiveInstances) {
     InstanceRegistry::ids(&third, local, global);
     EXPECT_EQ(local, 2u);
     EXPECT_EQ(global, 1u);
+}
+
+TEST_F(PluginProperties, OutlandishPortOffsetsStayInRange) {
+    auto& p = make();
+    p.setParameter(kParamOscPortOffset, 1e10f);  // normalized input is not clamped
+    EXPECT_EQ(p.oscPort(), 7100);
+    std::int32_t offset = 0;
+    p.GetProperty(prop::kOscPortOffset, 0, 0, &offset);
+    EXPECT_EQ(offset, 100);
+    p.setParameter(kParamOscPortOffset, std::numeric_limits<float>::quiet_NaN());
+    EXPECT_EQ(p.oscPort(), 0);
+    p.setParameter(kParamOscPortOffset, -5.0f);
+    EXPECT_EQ(p.oscPort(), 0);
 }
 
 TEST_F(PluginProperties, InterfaceCategoryDefaultComesFromThePreference) {

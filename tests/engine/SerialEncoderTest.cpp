@@ -196,6 +196,17 @@ TEST_F(Encoder, AnUnsupportedRateIsSilentAndKeepsTheQueue) {
     EXPECT_EQ(render(1)[0], 1.0f);
 }
 
+TEST_F(Encoder, SoftnessAboveOneKeepsTheFilterStable) {
+    for (float softness : {1.0f, 1.5f, 2.0f, 100.0f}) {
+        parameters.softness = softness;
+        set(44100.0f, 1.0f);
+        std::vector<std::uint8_t> bytes(50, 0x55);
+        encoder.sendRawBytes(bytes.data(), bytes.size());
+        for (float s : render(2000))
+            ASSERT_TRUE(std::isfinite(s) && std::fabs(s) < 2.0f) << softness;
+    }
+}
+
 TEST_F(Encoder, NonNumbersNeverReachTheOutput) {
     parameters.outputLevel = std::numeric_limits<float>::quiet_NaN();
     parameters.softness = std::numeric_limits<float>::quiet_NaN();

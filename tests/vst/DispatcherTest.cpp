@@ -174,7 +174,6 @@ TEST(Dispatcher, ParameterIndexOutsideTheTableReachesNoVirtual) {
             EXPECT_EQ(dispatch(effect, opcode, index, 0, text), 0);
             EXPECT_STREQ(text, "") << "the host's buffer is left terminated";
         }
-        EXPECT_EQ(dispatch(effect, effCanBeAutomated, index), 0);
         EXPECT_EQ(dispatch(effect, effString2Parameter, index), 0);
         EXPECT_EQ(dispatch(effect, effGetParameterProperties, index), 0);
     }

@@ -52,7 +52,8 @@ VstIntPtr AudioEffectX::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr va
         case effProcessEvents:
             return processEvents(static_cast<VstEvents*>(ptr));
         case effCanBeAutomated:
-            return parameterInRange ? answer(canParameterBeAutomated(index)) : 0;
+            // Asked for any index; what the answer is stays the plug-in's.
+            return answer(canParameterBeAutomated(index));
         case effString2Parameter:
             return parameterInRange ? answer(string2parameter(index, text)) : 0;
         case effGetNumProgramCategories:

@@ -61,7 +61,8 @@ public:
 
     // [reader] Moves the frame offsets of the unread items one block of
     // `frames` samples on (never below 0): an event the host placed beyond
-    // the end of its block falls due that many samples into the next one.
+    // the end of its block falls due that many samples into the next one,
+    // and no later than that block's last sample.
     // Safe against the writer, which only ever fills the slot at the write
     // index, never an unread one.
     void rebaseUnread(std::uint32_t frames);

@@ -107,6 +107,8 @@ protected:
     // The OSC port from the current program's OSC Port Offset and the
     // process-wide base port; wakes the server.
     void deriveOscPort();
+    // OSC Port Offset truncated, within 0..100.
+    int oscPortOffset() const;
     // Stops and destroys the OSC server and the scripting while the whole
     // object still exists: their threads call into it. [main-thread]
     void destroyHelpers();
