@@ -87,7 +87,19 @@ bool isTouchMessage(const char* address) {
 // arguments.
 int callGlobalByName(lua_State* L) {
     lua_getfield(L, LUA_GLOBALSINDEX, lua_tostring(L, 1));  // push the function
-    lua_replace(L, 1);                                      // in place of its name
+    // Lua's own library functions are not for peers on the network: dofile
+    // or require would run any file, and a read from standard input would
+    // hold the Lua lock (and so the audio thread) for as long as it waits.
+    lua_getfield(L, LUA_REGISTRYINDEX, "QX::LuaMIDIHelper::kLibraryFunctions");  // set
+    if (lua_istable(L, -1)) {
+        lua_pushvalue(L, -2);  // set, f
+        lua_rawget(L, -2);     // set, listed
+        if (lua_toboolean(L, -1))
+            luaL_error(L, "not callable from OSC");
+        lua_pop(L, 1);  // set
+    }
+    lua_pop(L, 1);      // the set
+    lua_replace(L, 1);  // in place of its name
     lua_call(L, lua_gettop(L) - 1, LUA_MULTRET);
     return lua_gettop(L);
 }

@@ -37,7 +37,6 @@ ZephCorvaneBase::ZephCorvaneBase(audioMasterCallback audioMaster, const QX::Plug
             for (int p = std::max(0, factory[row].explicitValueCount); p < kNumParameters; ++p)
                 factory[row].values[p] = table_[p].defaultNative();
     }
-    InstanceRegistry::add(this);
     internalInputCount_ = std::max(realInputCount_, 2);
     setNumInputs(realInputCount_);
     setNumOutputs(outputCount_);
@@ -71,6 +70,7 @@ void ZephCorvaneBase::destroyHelpers() {
 }
 
 void ZephCorvaneBase::initialise() {
+    InstanceRegistry::add(this);
     resizeSilentInput();
     platform::processSettings().oscBasePort.store(
         platform::readIntPreference(platform::kPrefOscBasePort, platform::kDefaultOscBasePort),

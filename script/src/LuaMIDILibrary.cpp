@@ -94,8 +94,9 @@ int midi_getParameter(lua_State* L) {
 }
 
 int midi_getParameterID(lua_State* L) {
-    luaL_checkstring(L, 1);
-    lua_pushinteger(L, LuaMIDIHelper::CheckParameter(L, 1));  // index
+    // A name only, also when it looks like a number: the parameter rule
+    // would read "3" (or 3) as an index.
+    lua_pushinteger(L, LuaMIDIHelper::ParameterByName(L, 1));  // index
     return 1;
 }
 
@@ -488,6 +489,10 @@ int LuaMIDIHelper::CheckParameter(lua_State* L, int arg) {
             return luaL_error(L, "parameter out of range: %d", index);
         return index;
     }
+    return ParameterByName(L, arg);
+}
+
+int LuaMIDIHelper::ParameterByName(lua_State* L, int arg) {
     if (lua_type(L, arg) != LUA_TSTRING)
         return luaL_typerror(L, arg, "string");
     std::size_t length = 0;

@@ -85,6 +85,17 @@ TEST_F(OscScripts, ExecFailures) {
     EXPECT_EQ(send(Message("/exec")), "error while parsing message: /exec: missing argument\n");
 }
 
+TEST_F(OscScripts, LuaLibraryFunctionsAreNotCallableFromThePeer) {
+    // The helper lists the standard libraries' functions in its registry.
+    ASSERT_EQ(lua_.run("debug.getregistry()['QX::LuaMIDIHelper::kLibraryFunctions'] = "
+                       "{[dofile] = true, [loadfile] = true}"),
+              "");
+    EXPECT_EQ(send(Message("/exec").s("dofile")),
+              "error while parsing message: /exec: failed to exec function\n");
+    EXPECT_EQ(send(Message("/exec").s("remember").i(1)), "");
+    ASSERT_EQ(lua_.run("debug.getregistry()['QX::LuaMIDIHelper::kLibraryFunctions'] = nil"), "");
+}
+
 TEST_F(OscScripts, ExecSurvivesGlobalsGuardedByAMetamethod) {
     // Scripts in the style of strict.lua raise on reading an unknown global;
     // outside a protected call that would end the host.

@@ -37,6 +37,14 @@ TEST_F(LuaFunctions, ParametersAreFoundByIndexOrDisplayName) {
     EXPECT_EQ(number(helper, "getParameterID('OSC Port Offset')"), 15.0);
 
     EXPECT_EQ(run(helper, "getParameterID('Nope')"), "test:1: parameter not found: 'Nope'");
+    EXPECT_EQ(run(helper, "getParameterID('3')"), "test:1: parameter not found: '3'");
+    // The standard libraries' functions are listed, so that peers on the
+    // network cannot call them; the helper's own are not.
+    EXPECT_EQ(text(helper,
+                   "tostring(debug.getregistry()['QX::LuaMIDIHelper::kLibraryFunctions']"
+                   "[dofile] and not debug.getregistry()"
+                   "['QX::LuaMIDIHelper::kLibraryFunctions'][setParameter])"),
+              "true");
     // Names keep their spaces; the OSC form without them is not a name here.
     EXPECT_EQ(run(helper, "getParameter('OSCPortOffset')"),
               "test:1: parameter not found: 'OSCPortOffset'");

@@ -116,7 +116,8 @@ TEST_F(BaseDispatch, AFailingCallbackIsReportedAndTheNextOneRuns) {
     send(0xB0, 0, 1, 2);
     send(0xB0, 0, 1, 3);
     EXPECT_EQ(log(), "cc(1,1,2)cc(1,1,3)");
-    EXPECT_NE(helper.output().find("@@@ test:1: boom\n"), std::string::npos) << helper.output();
+    EXPECT_EQ(helper.callbackErrors(), 2);
+    EXPECT_EQ(helper.output().find("boom"), std::string::npos);  // nothing printed from audio
 }
 
 TEST_F(BaseDispatch, CallbacksAddedDuringADispatchRunFromTheNextMessage) {

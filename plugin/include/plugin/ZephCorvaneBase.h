@@ -62,6 +62,9 @@ public:
     // ---- Added slots ------------------------------------------------------------
     virtual MidiHistory* historyBlock() { return &history_; }
     // Completes construction; the concrete plug-in runs its own part first.
+    // The instance joins the registry here, once it is whole: other
+    // instances' threads (scripts, OSC instance addressing) call into what
+    // they find there.
     virtual void initialise();
     // Runs at effClose; the base stops the OSC server.
     virtual void closeHook();

@@ -39,6 +39,9 @@ class LuaMIDIHelper : public MidiScripting {
 public:
     static constexpr const char* kRefconKey = "QX::LuaMIDIHelper::kRefcon";
     static constexpr const char* kParamLookupKey = "QX::LuaMIDIHelper::kParamLookup";
+    // A set (function -> true) of the standard libraries' global functions,
+    // which remote peers may not call.
+    static constexpr const char* kLibraryFunctionsKey = "QX::LuaMIDIHelper::kLibraryFunctions";
     static constexpr const char* kTimerMetatable = "QX::LuaMIDIHelper::Timer";
     static constexpr int kIndicatorCount = 8;
     // Display name -> index; the state's registry holds a pointer to it.
@@ -77,6 +80,9 @@ public:
     // the Lua errors "parameter out of range: %d", "parameter not found:
     // '%s'" or a standard argument error.
     static int CheckParameter(lua_State* L, int arg);
+    // The display name at `arg` looked up: its index, or the Lua error
+    // "parameter not found: '<name>'"; a non-string is an argument error.
+    static int ParameterByName(lua_State* L, int arg);
 
     // [main-thread] Stops the timers for good and waits for a running timer
     // callback. Timer callbacks reach the plug-in (setParameter, the OSC
@@ -112,6 +118,8 @@ public:
     // ---- For subclasses and the script functions ---------------------------------------------
     ZephCorvaneBase& plugin() { return plugin_; }
     int parameterCount() const { return parameterCount_; }
+    // MIDI callbacks that raised an error (swallowed on the audio thread).
+    long callbackErrors() const { return callbackErrors_.load(std::memory_order_relaxed); }
     const ParameterDescriptor* parameterTable() const { return parameterTable_; }
 
 protected:
@@ -199,6 +207,7 @@ private:
     int timerFunctionsRef_ = -1;
     std::uint64_t nextTimerId_ = 0;
     std::unique_ptr<TimerService> timers_;
+    std::atomic<long> callbackErrors_{0};
 };
 
 }  // namespace QX
