@@ -137,7 +137,7 @@ void OSCHelper::StopTasks() {
         std::lock_guard<std::mutex> guard(notifyMutex_);
         notifyQuit_ = true;
     }
-    notifyWake_.notify_all();
+    notifySignal_.signal();
     waitForThread(receiveThread_, controlMutex_, receiveDone_, receiveFinished_, "OSC");
     waitForThread(notifyThread_, notifyMutex_, notifyDone_, notifyFinished_, "OSC notify");
 }
@@ -255,29 +255,33 @@ void OSCHelper::parameterChanged(int index, float native) {
 }
 
 void OSCHelper::wakeNotifier() {
-    // Only the first writer after a drain pays for the wake-up; notifying
-    // without the mutex keeps writers from ever waiting for the notify
-    // thread (its poll covers the one lost wake-up this allows).
+    // Only the first writer after a drain pays for the wake-up, and it is a
+    // platform signal that neither locks nor waits: the writer may be the
+    // audio thread (host automation, a script's MIDI callback).
     if (!wakePending_.exchange(true, std::memory_order_acq_rel))
-        notifyWake_.notify_one();
+        notifySignal_.signal();
 }
 
 void OSCHelper::NotifyTaskMain() {
     std::vector<std::pair<std::int32_t, float>> batch;
     batch.reserve(SetParamQueue::kSlots);
-    std::unique_lock<std::mutex> lock(notifyMutex_);
+    const int pollMs = static_cast<int>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(kNotifyPoll).count());
     for (;;) {
-        notifyWake_.wait_for(lock, kNotifyPoll, [this] {
-            return notifyQuit_ || wakePending_.load(std::memory_order_acquire);
-        });
-        if (notifyQuit_)
-            break;
+        // The poll covers a wake-up given between a drain and the flag reset.
+        notifySignal_.waitFor(pollMs);
+        {
+            std::lock_guard<std::mutex> guard(notifyMutex_);
+            if (notifyQuit_)
+                break;
+        }
         wakePending_.store(false, std::memory_order_release);
-        lock.unlock();
         notifyChanges(batch);
-        lock.lock();
     }
-    notifyFinished_ = true;
+    {
+        std::lock_guard<std::mutex> guard(notifyMutex_);
+        notifyFinished_ = true;
+    }
     notifyDone_.notify_all();
 }
 

@@ -31,6 +31,7 @@
 #include "osc/OscLuaAccess.h"
 #include "osc/OscTransport.h"
 #include "osc/SetParamQueue.h"
+#include "platform/WakeSignal.h"
 #include "plugin/OscServerControl.h"
 #include "script/OSCScriptInterface.h"
 
@@ -229,7 +230,7 @@ private:
     std::atomic<std::uint64_t> unreportedDrops_{0};
     std::atomic<bool> wakePending_{false};
     std::mutex notifyMutex_;
-    std::condition_variable notifyWake_;
+    platform::WakeSignal notifySignal_;
     std::condition_variable notifyDone_;
     std::thread notifyThread_;
     bool notifyQuit_ = false;
