@@ -514,12 +514,9 @@ void OSCHelper::registerUpdate(const osc::ReceivedMessage& message, const IpEndp
                                           endpoint.port, path};
     std::lock_guard<std::mutex> guard(tablesMutex_);
     auto range = updates_.equal_range(index);
-    for (auto i = range.first; i != range.second; ++i) {
-        const UpdateRegistration& existing = i->second;
-        if (existing.address == registration.address && existing.port == registration.port &&
-            existing.path == registration.path)
+    for (auto i = range.first; i != range.second; ++i)
+        if (i->second == registration)
             return;
-    }
     updates_.emplace(index, registration);
     if (index < registeredSize_.load(std::memory_order_acquire))
         registered_[index].store(1, std::memory_order_relaxed);
@@ -532,12 +529,12 @@ void OSCHelper::unregisterUpdate(const osc::ReceivedMessage& message, const IpEn
     message.ArgumentStream() >> index >> url >> path >> osc::EndMessage;
     checkIndex(index, "parameter id out of range in registerUpdate");
     const IpEndpointName endpoint = replyTo(url);
+    const UpdateRegistration registration{static_cast<std::uint32_t>(endpoint.address),
+                                          endpoint.port, path};
     std::lock_guard<std::mutex> guard(tablesMutex_);
     auto range = updates_.equal_range(index);
     for (auto i = range.first; i != range.second; ++i) {
-        const UpdateRegistration& existing = i->second;
-        if (existing.address == static_cast<std::uint32_t>(endpoint.address) &&
-            existing.port == endpoint.port && existing.path == path) {
+        if (i->second == registration) {
             updates_.erase(i);
             break;
         }

@@ -55,6 +55,9 @@ public:
         std::uint32_t address;  // IPv4, host byte order
         std::int32_t port;
         std::string path;
+        bool operator==(const UpdateRegistration& o) const {
+            return address == o.address && port == o.port && path == o.path;
+        }
     };
     struct ParamPathBinding {
         std::int32_t index;
