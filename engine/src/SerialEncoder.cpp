@@ -108,10 +108,17 @@ void SerialEncoder::update(const EncoderParameters& p) {
     level_ = std::isfinite(p.outputLevel) ? p.outputLevel : 0.0f;
     space_ = std::isfinite(p.space) ? static_cast<int>(std::clamp(p.space, -1e6f, 1e6f)) : 0;
     if (p.balance < 1.0f) {
-        balanceCoefficient_ = std::exp(-5.2f / (p.balance * p.sampleRate));
-        if (!std::isfinite(balanceCoefficient_))
-            balanceCoefficient_ = 0.0f;
+        // Refreshed before every stretch: the exponential only when Balance
+        // or the rate moved.
+        if (p.balance != coefficientBalance_ || p.sampleRate != coefficientRate_) {
+            balanceCoefficient_ = std::exp(-5.2f / (p.balance * p.sampleRate));
+            if (!std::isfinite(balanceCoefficient_))
+                balanceCoefficient_ = 0.0f;
+            coefficientBalance_ = p.balance;
+            coefficientRate_ = p.sampleRate;
+        }
     } else {
+        coefficientBalance_ = 1.0f;
         balanceCoefficient_ = 1.0f;
         activityLevel_ = 0.0f;
     }

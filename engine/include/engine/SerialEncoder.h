@@ -111,6 +111,8 @@ private:
     float level_ = 1.0f;
     int space_ = 0;
     float balanceCoefficient_ = 1.0f;
+    float coefficientBalance_ = 1.0f;  // what balanceCoefficient_ was made for
+    float coefficientRate_ = 0.0f;
     bool softlyOn_ = true;
 
     // Kept between calls.
