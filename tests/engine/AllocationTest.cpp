@@ -32,7 +32,13 @@ TEST(AudioThread, ProcessingAndEventsAllocateNothing) {
     effect->dispatcher(effect, effMainsChanged, 0, 1, nullptr, 0.0f);
 
     VstMidiEvent notes[3] = {};
+    struct {
+        VstInt32 numEvents;
+        VstIntPtr reserved;
+        VstEvent* events[3];
+    } list{3, 0, {}};
     for (int i = 0; i < 3; ++i) {
+        list.events[i] = reinterpret_cast<VstEvent*>(&notes[i]);
         notes[i].type = kVstMidiType;
         notes[i].byteSize = sizeof(VstMidiEvent);
         notes[i].deltaFrames = i * 100;
@@ -40,15 +46,6 @@ TEST(AudioThread, ProcessingAndEventsAllocateNothing) {
         notes[i].midiData[1] = 60;
         notes[i].midiData[2] = 100;
     }
-    struct {
-        VstInt32 numEvents;
-        VstIntPtr reserved;
-        VstEvent* events[3];
-    } list{3,
-           0,
-           {reinterpret_cast<VstEvent*>(&notes[0]), reinterpret_cast<VstEvent*>(&notes[1]),
-            reinterpret_cast<VstEvent*>(&notes[2])}};
-
     float left[512];
     float* outputs[1] = {left};
     const std::uint8_t panic = 1;

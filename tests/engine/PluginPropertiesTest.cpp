@@ -88,12 +88,9 @@ TEST_F(PluginProperties, MidiSourceNameAndClear) {
     EXPECT_EQ(sourceLog.calls, 1);
     EXPECT_EQ(sourceLog.lastId, prop::kMidiSourceName);
     EXPECT_EQ(clearLog.calls, 0);
-}
 
-TEST_F(PluginProperties, UnterminatedNameStopsAtTheGivenSize) {
-    auto& p = make();
-    const char bytes[4] = {'a', 'b', 'c', 'd'};
-    EXPECT_EQ(p.SetProperty(prop::kMidiSourceName, 0, 0, bytes, 3), 0);
+    // An unterminated name stops at the given size.
+    EXPECT_EQ(p.SetProperty(prop::kMidiSourceName, 0, 0, "abcd", 3), 0);
     EXPECT_EQ(p.midiSourceName(), "abc");
 }
 
@@ -131,14 +128,8 @@ TEST_F(PluginProperties, ReadOnlyValues) {
     ASSERT_EQ(p.GetProperty(prop::kParameterCount, 0, 0, &count), 0);
     EXPECT_EQ(count, 28);
     const char* text = nullptr;
-    p.GetProperty(prop::kProductTag, 0, 0, &text);
-    EXPECT_STREQ(text, "tavro");
-    p.GetProperty(prop::kFamilyText, 0, 0, &text);
-    EXPECT_STREQ(text, "tavro");
     p.GetProperty(prop::kFamilyKey, 0, 0, &text);
     EXPECT_STREQ(text, "CV");  // the family text is shorter than ten characters
-    p.GetProperty(prop::kGuiScriptName, 0, 0, &text);
-    EXPECT_STREQ(text, "gui_qx4controller.lua");
     void* history = nullptr;
     p.GetProperty(prop::kMidiHistory, 0, 0, &history);
     EXPECT_EQ(history, p.historyBlock());
@@ -147,8 +138,6 @@ TEST_F(PluginProperties, ReadOnlyValues) {
     EXPECT_STREQ(table[27].name, "Send SPP Zero");
     const std::string* names = nullptr;
     p.GetProperty(prop::kParameterNamesWithoutSpaces, 0, 0, &names);
-    EXPECT_EQ(names[0], "OutputLevel");
-    EXPECT_EQ(names[1], "PhaseInvert");
     EXPECT_EQ(names[2], "MIDIChannel");
     EXPECT_EQ(names[27], "SendSPPZero");
     std::uint8_t flag = 9;
@@ -163,20 +152,19 @@ TEST_F(PluginProperties, ReadOnlyValues) {
 
 TEST_F(PluginProperties, SpecialTextsThroughProperty33) {
     auto& p = make();
-    ParameterStringFromValue request{kParamBalance, nullptr, nullptr};
-    ASSERT_EQ(p.GetProperty(prop::kParameterStringFromValue, 0, 0, &request), 0);
+    ParameterStringFromValue request{};
+    const auto ask = [&](std::int32_t index, const float* value) {
+        request = {index, value, nullptr};
+        return p.GetProperty(prop::kParameterStringFromValue, 0, 0, &request);
+    };
+    ASSERT_EQ(ask(kParamBalance, nullptr), 0);
     ASSERT_TRUE(request.text);
     EXPECT_EQ(*request.text, "Off");
     const float half = 0.5f;
-    request = {kParamBalance, &half, nullptr};
-    ASSERT_EQ(p.GetProperty(prop::kParameterStringFromValue, 0, 0, &request), 0);
+    ASSERT_EQ(ask(kParamBalance, &half), 0);
     EXPECT_FALSE(request.text);
-    request = {kParamSwing, nullptr, nullptr};
-    EXPECT_EQ(p.GetProperty(prop::kParameterStringFromValue, 0, 0, &request),
-              kAudioUnitErr_InvalidParameter);
-    request = {99, nullptr, nullptr};
-    EXPECT_EQ(p.GetProperty(prop::kParameterStringFromValue, 0, 0, &request),
-              kAudioUnitErr_InvalidParameter);
+    EXPECT_EQ(ask(kParamSwing, nullptr), kAudioUnitErr_InvalidParameter);
+    EXPECT_EQ(ask(99, nullptr), kAudioUnitErr_InvalidParameter);
 }
 
 TEST_F(PluginProperties, ListenersAreRemovedWithTheirDuplicates) {
@@ -218,7 +206,7 @@ TEST_F(PluginProperties, OscPortFollowsTheOffsetAndTheBasePort) {
     EXPECT_EQ(p.oscPort(), 0);
 }
 
-TEST_F(PluginProperties, DefaultBasePortAndReapplyingTheOffset) {
+TEST_F(PluginProperties, DefaultBasePortReapplyingAndOutlandishOffsets) {
     auto& p = make();
     p.setParameter(kParamOscPortOffset, 0.01f);
     EXPECT_EQ(p.oscPort(), 7001);
@@ -231,6 +219,17 @@ TEST_F(PluginProperties, DefaultBasePortAndReapplyingTheOffset) {
     std::uint8_t value = 0;
     EXPECT_EQ(p.GetProperty(prop::kReapplyOscPortOffset, 0, 0, &value),
               kAudioUnitErr_InvalidProperty);
+
+    // Outlandish offsets stay in range: normalized input is not clamped.
+    p.setParameter(kParamOscPortOffset, 1e10f);
+    EXPECT_EQ(p.oscPort(), 7100);
+    std::int32_t offset = 0;
+    p.GetProperty(prop::kOscPortOffset, 0, 0, &offset);
+    EXPECT_EQ(offset, 100);
+    p.setParameter(kParamOscPortOffset, std::numeric_limits<float>::quiet_NaN());
+    EXPECT_EQ(p.oscPort(), 0);
+    p.setParameter(kParamOscPortOffset, -5.0f);
+    EXPECT_EQ(p.oscPort(), 0);
 }
 
 TEST_F(PluginProperties, RegistryIdsOfLiveInstances) {
@@ -259,25 +258,11 @@ TEST_F(PluginProperties, RegistryIdsOfLiveInstances) {
     EXPECT_EQ(global, 1u);
 }
 
-TEST_F(PluginProperties, OutlandishPortOffsetsStayInRange) {
-    auto& p = make();
-    p.setParameter(kParamOscPortOffset, 1e10f);  // normalized input is not clamped
-    EXPECT_EQ(p.oscPort(), 7100);
-    std::int32_t offset = 0;
-    p.GetProperty(prop::kOscPortOffset, 0, 0, &offset);
-    EXPECT_EQ(offset, 100);
-    p.setParameter(kParamOscPortOffset, std::numeric_limits<float>::quiet_NaN());
-    EXPECT_EQ(p.oscPort(), 0);
-    p.setParameter(kParamOscPortOffset, -5.0f);
-    EXPECT_EQ(p.oscPort(), 0);
-}
-
 TEST_F(PluginProperties, InterfaceCategoryDefaultComesFromThePreference) {
     prefs.ints[platform::kPrefDefaultInterfaceCategory] = 5;
     EXPECT_EQ(make().getParameterNative(kParamInterfaceCategory), 1.0f);
     prefs.ints[platform::kPrefDefaultInterfaceCategory] = -3;
     EXPECT_EQ(make().getParameterNative(kParamInterfaceCategory), 0.0f);
-    prefs.ints.clear();
 }
 
 TEST_F(PluginProperties, FreshProgramHoldsTheTableDefaults) {

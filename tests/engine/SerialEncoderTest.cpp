@@ -9,6 +9,8 @@
 namespace QX4Controller {
 namespace {
 
+const float kRates[] = {44100, 48000, 88200, 96000, 176400, 192000};
+
 class Encoder : public testing::Test {
 protected:
     Encoder() : writer(history), encoder(writer) {
@@ -51,8 +53,7 @@ TEST_F(Encoder, NoteOnBytesSampleForSampleAt44100) {
     ASSERT_TRUE(encoder.sendMidi2(0x90, 0x3C));
     const float L = 0.5f;
     const std::vector<float> expected = {L, L, L, L, L, L, L, 0, 0, L, L, 0, 0, 0, 0, L};
-    const std::vector<float> out = render(16);
-    EXPECT_EQ(out, expected);
+    EXPECT_EQ(render(16), expected);
 }
 
 TEST_F(Encoder, EachRateHasItsBitSchedule) {
@@ -78,20 +79,15 @@ TEST_F(Encoder, EachRateHasItsBitSchedule) {
 }
 
 TEST_F(Encoder, BackToBackBytesTakeTheirCompletingSample) {
-    // 0x55 alternates every bit, so each bit is its own run.
-    const float rates[] = {44100, 48000, 88200, 96000, 176400, 192000};
+    // A zero byte: start bit and eight data bits active, stop bit idle; the
+    // second starts one byte period on.
     const int bytePeriod[] = {15, 16, 29, 31, 58, 62};
     for (int r = 0; r < 6; ++r) {
-        set(rates[r]);
+        set(kRates[r]);
         encoder.sendMidi2(0x00, 0x00);
         const std::vector<float> out = render(bytePeriod[r] * 2 + 4);
-        // A zero byte: start bit and eight data bits active, stop bit idle.
-        int active = 0;
-        for (int i = 0; i < bytePeriod[r]; ++i)
-            active += out[static_cast<std::size_t>(i)] != 0.0f;
-        EXPECT_EQ(out[static_cast<std::size_t>(bytePeriod[r])], 1.0f) << rates[r];
-        EXPECT_EQ(out[static_cast<std::size_t>(bytePeriod[r] - 1)], 0.0f) << rates[r];
-        EXPECT_GT(active, 0);
+        EXPECT_EQ(out[static_cast<std::size_t>(bytePeriod[r])], 1.0f) << kRates[r];
+        EXPECT_EQ(out[static_cast<std::size_t>(bytePeriod[r] - 1)], 0.0f) << kRates[r];
         EXPECT_EQ(encoder.queuedBytes(), 0);
     }
 }
@@ -134,13 +130,9 @@ TEST_F(Encoder, BalanceThrottlesAndOneClearsTheTracker) {
 }
 
 TEST_F(Encoder, SoftlyAutomaticDependsOnTheRate) {
-    for (float rate : {44100.0f, 48000.0f}) {
+    for (float rate : kRates) {
         set(rate, 0.0f);
-        EXPECT_TRUE(encoder.softlyOn()) << rate;
-    }
-    for (float rate : {88200.0f, 96000.0f, 176400.0f, 192000.0f}) {
-        set(rate, 0.0f);
-        EXPECT_FALSE(encoder.softlyOn()) << rate;
+        EXPECT_EQ(encoder.softlyOn(), rate < 50000.0f) << rate;
     }
     set(192000.0f, 1.0f);
     EXPECT_TRUE(encoder.softlyOn());
@@ -148,7 +140,7 @@ TEST_F(Encoder, SoftlyAutomaticDependsOnTheRate) {
     EXPECT_FALSE(encoder.softlyOn());
 }
 
-TEST_F(Encoder, SoftlyIsALowPassWithUnityGain) {
+TEST_F(Encoder, SoftlyIsAStableLowPassWithUnityGain) {
     set(44100.0f, 1.0f);
     std::vector<std::uint8_t> zeros(100, 0x00);
     encoder.sendRawBytes(zeros.data(), zeros.size());
@@ -156,6 +148,16 @@ TEST_F(Encoder, SoftlyIsALowPassWithUnityGain) {
     EXPECT_GT(out[0], 0.0f);
     EXPECT_LT(out[0], 1.0f);            // the first edge is smoothed
     EXPECT_NEAR(out[11], 1.0f, 0.05f);  // a long active run settles at the level
+
+    // Softness above one must not make the filter ring up or diverge.
+    for (float softness : {1.0f, 1.5f, 2.0f, 100.0f}) {
+        parameters.softness = softness;
+        set(44100.0f, 1.0f);
+        std::vector<std::uint8_t> bytes(50, 0x55);
+        encoder.sendRawBytes(bytes.data(), bytes.size());
+        for (float s : render(2000))
+            ASSERT_TRUE(std::isfinite(s) && std::fabs(s) < 2.0f) << softness;
+    }
 }
 
 TEST_F(Encoder, AMessageThatDoesNotFitIsDroppedWhole) {
@@ -194,17 +196,6 @@ TEST_F(Encoder, AnUnsupportedRateIsSilentAndKeepsTheQueue) {
     // Back at a supported rate the byte at head goes out whole.
     set(44100.0f);
     EXPECT_EQ(render(1)[0], 1.0f);
-}
-
-TEST_F(Encoder, SoftnessAboveOneKeepsTheFilterStable) {
-    for (float softness : {1.0f, 1.5f, 2.0f, 100.0f}) {
-        parameters.softness = softness;
-        set(44100.0f, 1.0f);
-        std::vector<std::uint8_t> bytes(50, 0x55);
-        encoder.sendRawBytes(bytes.data(), bytes.size());
-        for (float s : render(2000))
-            ASSERT_TRUE(std::isfinite(s) && std::fabs(s) < 2.0f) << softness;
-    }
 }
 
 TEST_F(Encoder, NonNumbersNeverReachTheOutput) {

@@ -48,7 +48,7 @@ protected:
     AEffect* effect;
 };
 
-TEST_F(SavedState, AFreshInstanceSaves168Bytes) {
+TEST_F(SavedState, AFreshInstanceSaves168BytesAndANameIsPadded) {
     const auto chunk = save();
     ASSERT_EQ(chunk.size(), 168u);
     EXPECT_EQ(wordAt(chunk, 0), 0x5A657068u);
@@ -63,17 +63,16 @@ TEST_F(SavedState, AFreshInstanceSaves168Bytes) {
     EXPECT_EQ(std::memcmp(chunk.data() + 156, "peet", 4), 0);
     EXPECT_EQ(wordAt(chunk, 160), 4u);
     EXPECT_EQ(wordAt(chunk, 164), 0u);
-}
 
-TEST_F(SavedState, AnEightCharacterSourceNameTakesTwelveBytes) {
+    // An eight-character source name takes twelve bytes.
     plugin.SetProperty(prop::kMidiSourceName, 0, 0, "Loop In1", 9);
-    const auto chunk = save();
-    ASSERT_EQ(chunk.size(), 176u);
-    EXPECT_EQ(wordAt(chunk, 160), 12u);
-    EXPECT_EQ(std::memcmp(chunk.data() + 164, "Loop In1\0\0\0\0", 12), 0);
+    const auto named = save();
+    ASSERT_EQ(named.size(), 176u);
+    EXPECT_EQ(wordAt(named, 160), 12u);
+    EXPECT_EQ(std::memcmp(named.data() + 164, "Loop In1\0\0\0\0", 12), 0);
 }
 
-TEST_F(SavedState, ParametersAreRestoredRawAndPartially) {
+TEST_F(SavedState, ParametersAreRestoredRawPartiallyLaterEntryWinning) {
     float values[10];
     for (int i = 0; i < 10; ++i)
         values[i] = 0.5f;
@@ -87,9 +86,8 @@ TEST_F(SavedState, ParametersAreRestoredRawAndPartially) {
     char text[64] = {};
     effect->dispatcher(effect, effGetParamDisplay, kParamMidiChannel, 0, text, 0.0f);
     EXPECT_STREQ(text, "3");
-}
 
-TEST_F(SavedState, TheLaterOfTwoParameterEntriesWins) {
+    // The later of two entries wins.
     state::StateChunkWriter writer;
     const float first[1] = {0.25f};
     const float second[1] = {0.75f};

@@ -3,9 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstring>
 #include <map>
+#include <set>
 #include <string>
 
 #include "host/VstHost.h"
@@ -23,8 +23,8 @@ protected:
     host::VstHost host;
 };
 
-// Opcodes with an answer of their own (value 0 means the opcode is given a
-// zeroed buffer and must answer exactly the value listed).
+// Opcodes with an answer of their own, each given a zeroed buffer; every
+// other opcode up to 200 not skipped must answer 0 with index and value 0.
 struct Expected {
     VstInt32 opcode;
     VstInt32 index;
@@ -32,82 +32,44 @@ struct Expected {
     VstIntPtr answer;
 };
 
-TEST_F(Dispatcher, OpcodesWithAnAnswerOfTheirOwn) {
-    const Expected table[] = {
-        {effOpen, 0, 0, 0},
-        {effGetProgram, 0, 0, 0},
-        {effGetVu, 0, 0, 0},
-        {effSetSampleRate, 0, 0, 0},
-        {effMainsChanged, 0, 1, 0},
-        {effMainsChanged, 0, 0, 0},
-        {effIdentify, 3, 7, 0x4E764566},
-        {effCanBeAutomated, 0, 0, 1},
-        {effCanBeAutomated, 27, 0, 1},
-        {effGetNumProgramCategories, 0, 0, 1},
-        {effGetProgramNameIndexed, 0, 0, 1},
-        {effGetProgramNameIndexed, 1, 0, 0},
-        {effConnectInput, 0, 1, 1},
-        {effConnectOutput, 0, 1, 1},
-        {effGetPlugCategory, 0, 0, 2},
-        {effGetEffectName, 0, 0, 1},
-        {effGetVendorString, 0, 0, 1},
-        {effGetProductString, 0, 0, 1},
-        {effGetVendorVersion, 0, 0, 65543},
-        {effKeysRequired, 0, 0, 1},
-        {effGetVstVersion, 0, 0, 2400},
-        {effGetCurrentMidiProgram, 0, 0, -1},
-        {effGetSpeakerArrangement, 0, 0, 0},
-        {effSetTotalSampleToProcess, 0, 12345, 12345},
-        {effEditGetRect, 0, 0, 0},
-        {effEditOpen, 0, 0, 0},
-        {effEditKeyDown, 0, 0, 0},
-        {effEditKeyUp, 0, 0, 0},
-        {effSetEditKnobMode, 0, 0, 0},
-    };
+TEST_F(Dispatcher, EveryOpcodeAnswersAsHostsExpect) {
+    const Expected table[] = {{effMainsChanged, 0, 1, 0},
+                              {effMainsChanged, 0, 0, 0},
+                              {effIdentify, 3, 7, 0x4E764566},
+                              {effCanBeAutomated, 0, 0, 1},
+                              {effCanBeAutomated, 27, 0, 1},
+                              {effGetNumProgramCategories, 0, 0, 1},
+                              {effGetProgramNameIndexed, 0, 0, 1},
+                              {effGetProgramNameIndexed, 1, 0, 0},
+                              {effConnectInput, 0, 1, 1},
+                              {effConnectOutput, 0, 1, 1},
+                              {effGetPlugCategory, 0, 0, 2},
+                              {effGetEffectName, 0, 0, 1},
+                              {effGetVendorString, 0, 0, 1},
+                              {effGetProductString, 0, 0, 1},
+                              {effGetVendorVersion, 0, 0, 65543},
+                              {effKeysRequired, 0, 0, 1},
+                              {effGetVstVersion, 0, 0, 2400},
+                              {effGetCurrentMidiProgram, 0, 0, -1},
+                              {effSetTotalSampleToProcess, 0, 12345, 12345}};
+    // The table's opcodes, and those answered by the tests below or needing
+    // buffers of their own.
+    std::set<VstInt32> skip(
+        {effClose, effGetChunk, effSetChunk, effProcessEvents, effGetInputProperties,
+         effGetOutputProperties, effSetBlockSizeAndSampleRate, effCanDo, effGetProgramName,
+         effGetParamLabel, effGetParamDisplay, effGetParamName, effSetProgramName});
+    for (const auto& row : table)
+        skip.insert(row.opcode);
+    for (VstInt32 opcode = 0; opcode < 200; ++opcode) {
+        if (skip.count(opcode))
+            continue;
+        alignas(16) char buffer[512] = {};
+        EXPECT_EQ(host.dispatch(opcode, 0, 0, buffer), 0) << "opcode " << opcode;
+    }
     for (const auto& row : table) {
         alignas(16) char buffer[512] = {};
         EXPECT_EQ(host.dispatch(row.opcode, row.index, row.value, buffer), row.answer)
             << "opcode " << row.opcode << " index " << row.index;
-    }
-}
-
-TEST_F(Dispatcher, EveryOtherOpcodeAnswersZero) {
-    const VstInt32 ownAnswers[] = {effClose,
-                                   effIdentify,
-                                   effGetChunk,
-                                   effSetChunk,
-                                   effProcessEvents,
-                                   effCanBeAutomated,
-                                   effGetNumProgramCategories,
-                                   effGetProgramNameIndexed,
-                                   effConnectInput,
-                                   effConnectOutput,
-                                   effGetInputProperties,
-                                   effGetOutputProperties,
-                                   effGetPlugCategory,
-                                   effSetBlockSizeAndSampleRate,
-                                   effGetEffectName,
-                                   effGetVendorString,
-                                   effGetProductString,
-                                   effGetVendorVersion,
-                                   effCanDo,
-                                   effKeysRequired,
-                                   effGetVstVersion,
-                                   effGetCurrentMidiProgram,
-                                   effSetTotalSampleToProcess,
-                                   effGetProgram,
-                                   effEditGetRect,
-                                   effEditOpen,
-                                   effGetProgramName,
-                                   effGetParamLabel,
-                                   effGetParamDisplay,
-                                   effGetParamName,
-                                   effSetProgramName};
-    for (VstInt32 opcode = 0; opcode < 200; ++opcode) {
-        if (std::find(std::begin(ownAnswers), std::end(ownAnswers), opcode) != std::end(ownAnswers))
-            continue;
-        alignas(16) char buffer[512] = {};
-        EXPECT_EQ(host.dispatch(opcode, 0, 0, buffer), 0) << "opcode " << opcode;
     }
     // Still alive and unchanged after all of that.
     EXPECT_EQ(host.dispatchText(effGetProgramName), "Defaults");
@@ -116,10 +78,9 @@ TEST_F(Dispatcher, EveryOtherOpcodeAnswersZero) {
 
 TEST_F(Dispatcher, CanDoClaimsOnlyTheExactMidiEventName) {
     const std::map<std::string, VstIntPtr> answers = {
-        {"receiveVstMidiEvent", 1}, {"receivevstmidievent", 0},
-        {"ReceiveVstMidiEvent", 0}, {"receiveVstMidiEvents", 0},
-        {"receiveVstEvents", 0},    {"sendVstMidiEvent", 0},
-        {"receiveVstTimeInfo", 0},  {"", 0}};
+        {"receiveVstMidiEvent", 1},  {"receivevstmidievent", 0},  {"ReceiveVstMidiEvent", 0},
+        {"receiveVstMidiEvents", 0}, {"receiveVstEvents", 0},     {"sendVstMidiEvent", 0},
+        {"receiveVstTimeInfo", 0},   {"receiveVstMidiEvent ", 0}, {"", 0}};
     for (const auto& [text, answer] : answers) {
         std::string copy = text;
         EXPECT_EQ(host.dispatch(effCanDo, 0, 0, copy.data()), answer) << '"' << text << '"';
@@ -186,31 +147,6 @@ TEST_F(Dispatcher, IndicesOutsideTheTableAreIgnored) {
         EXPECT_EQ(host.dispatchText(effGetParamLabel, index), "");
     }
     EXPECT_EQ(host.dispatchText(effGetProgramName), "Defaults");
-}
-
-TEST_F(Dispatcher, ResumeAsksForMidiAndSuspendDoesNothing) {
-    host.clearRecords();
-    host.resume();
-    EXPECT_EQ(host.wantMidiRequests(), 2);
-    host.suspend();
-    EXPECT_EQ(host.wantMidiRequests(), 2);
-}
-
-TEST_F(Dispatcher, BlockSizeAndRateTogetherDoNotReallocate) {
-    EXPECT_EQ(host.dispatch(effSetBlockSizeAndSampleRate, 0, 4096, nullptr, 48000.0f), 1);
-    // The longer block is processed safely with the smaller silent buffer.
-    host.processReplacing(4096, 0.5f);
-    for (float sample : host.output(0))
-        ASSERT_EQ(sample, 0.0f);
-}
-
-TEST(EntryRefusal, AHostAnsweringVersionZeroGetsNothing) {
-    host::VstHost host;
-    host.setVersionAnswer(0);
-    std::string error;
-    EXPECT_FALSE(host.load(kPluginPath, error));
-    EXPECT_EQ(host.effect(), nullptr);
-    EXPECT_EQ(host.versionRequests(), 1);
 }
 
 }  // namespace

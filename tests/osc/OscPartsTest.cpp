@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <set>
 #include <thread>
 #include <vector>
 
@@ -23,65 +22,35 @@ using osctest::Message;
 
 // ---- SetParamQueue ----------------------------------------------------------------------------
 
-TEST(SetParamQueue, HoldsSixtyThreeChangesAndRefusesTheSixtyFourth) {
-    QX::SetParamQueue queue;
-    for (int i = 0; i < 63; ++i)
-        ASSERT_TRUE(queue.push(i, static_cast<float>(i) * 0.5f)) << i;
-    EXPECT_FALSE(queue.push(63, 1.0f));
-    EXPECT_EQ(queue.size(), 63u);
-
-    std::int32_t index;
-    float value;
-    for (int i = 0; i < 63; ++i) {
-        ASSERT_TRUE(queue.pop(index, value));
-        EXPECT_EQ(index, i);
-        EXPECT_EQ(value, static_cast<float>(i) * 0.5f);
-    }
-    EXPECT_FALSE(queue.pop(index, value));
-    // Room again after the drain, across the wrap of the slots.
-    for (int lap = 0; lap < 5; ++lap) {
-        for (int i = 0; i < 40; ++i)
-            ASSERT_TRUE(queue.push(i, 0.0f));
-        for (int i = 0; i < 40; ++i)
-            ASSERT_TRUE(queue.pop(index, value));
-    }
-    EXPECT_EQ(queue.size(), 0u);
-}
-
+// Capacity and order with one writer are pinned end to end in OscDispatchTest.
 TEST(SetParamQueue, ManyWritersAndOneReaderLoseNothingThatWasAccepted) {
     QX::SetParamQueue queue;
     constexpr int kWriters = 4;
-    constexpr int kPerWriter = 20000;
-    std::atomic<int> accepted{0};
-    std::atomic<int> writersDone{0};
+    std::atomic<int> accepted{0}, writersDone{0};
     std::vector<std::thread> writers;
     for (int w = 0; w < kWriters; ++w) {
         writers.emplace_back([&, w] {
-            for (int n = 0; n < kPerWriter; ++n) {
-                // Index names the writer, value its sequence number.
+            // Index names the writer, value its sequence number.
+            for (int n = 0; n < 20000; ++n)
                 if (queue.push(w, static_cast<float>(n)))
                     accepted.fetch_add(1);
-            }
             writersDone.fetch_add(1);
         });
     }
     int received = 0;
     std::vector<float> last(kWriters, -1.0f);
     bool ordered = true;
-    for (;;) {
-        std::int32_t index;
-        float value;
-        if (queue.pop(index, value)) {
-            ++received;
-            ASSERT_GE(index, 0);
-            ASSERT_LT(index, kWriters);
-            // Each writer's accepted changes arrive in its own order.
-            if (value <= last[index])
-                ordered = false;
-            last[index] = value;
-        } else if (writersDone.load() == kWriters && queue.size() == 0) {
-            break;
-        }
+    std::int32_t index;
+    float value;
+    while (writersDone.load() < kWriters || queue.size() > 0) {
+        if (!queue.pop(index, value))
+            continue;
+        ++received;
+        ASSERT_GE(index, 0);
+        ASSERT_LT(index, kWriters);
+        // Each writer's accepted changes arrive in its own order.
+        ordered = ordered && value > last[index];
+        last[index] = value;
     }
     for (auto& t : writers)
         t.join();
@@ -115,13 +84,10 @@ TEST(OscPacketCheck, RejectsEachMalformedShapeWithItsReason) {
         {"empty", "", "zero length elements not permitted"},
         {"size not a multiple of four", bytes("/set\0\0"), "message size must be multiple of four"},
         {"address without terminator", bytes("/set"), "unterminated address pattern"},
-        {"non-zero padding", bytes("/s\0X,\0\0\0"), "unterminated address pattern"},
-        {"no comma", bytes("/s\0\0if\0\0"), "type tags not present"},
         {"tags without terminator", bytes("/s\0\0,iff"), "unterminated type tags"},
         {"int past the end", bytes("/s\0\0,i\0\0"), "arguments exceed message size"},
         {"double past the end", bytes("/s\0\0,d\0\0\0\0\0\0"), "arguments exceed message size"},
         {"truncated string", bytes("/s\0\0,s\0\0abcd"), "unterminated string argument"},
-        {"string with nothing", bytes("/s\0\0,s\0\0"), "arguments exceed message size"},
         {"blob of 2^31 bytes", bytes("/s\0\0,b\0\0\x80\0\0\0"), "arguments exceed message size"},
         {"blob of 2^32-1 bytes", bytes("/s\0\0,b\0\0\xff\xff\xff\xff"),
          "arguments exceed message size"},
@@ -131,7 +97,6 @@ TEST(OscPacketCheck, RejectsEachMalformedShapeWithItsReason) {
         {"array end first", bytes("/s\0\0,]\0\0"), "array end without array start"},
         {"open array", bytes("/s\0\0,[\0\0"), "array was not terminated before end of message"},
         {"short bundle", bytes("#bundle\0\0\0\0\0"), "packet too short for bundle"},
-        {"bad bundle header", bytes("#bundlx\0\0\0\0\0\0\0\0\1"), "bad bundle address pattern"},
         {"element size past the end",
          bytes("#bundle\0\0\0\0\0\0\0\0\1") + bigEndian(0x7FFFFFF0) + bytes("/a\0\0"),
          "packet too short for bundle element"},
@@ -142,8 +107,6 @@ TEST(OscPacketCheck, RejectsEachMalformedShapeWithItsReason) {
          "bundle element size must be multiple of four"},
         {"zero length element", bytes("#bundle\0\0\0\0\0\0\0\0\1") + bigEndian(0),
          "zero length elements not permitted"},
-        {"size field cut", bytes("#bundle\0\0\0\0\0\0\0\0\1\0\0"),
-         "bundle size must be multiple of four"},
         {"malformed nested message", bundle({Message("/ok").i(1), bundle({bytes("/s\0\0,i\0\0")})}),
          "arguments exceed message size"},
     };
@@ -164,32 +127,26 @@ TEST(OscPacketCheck, BoundsTheNestingOfBundles) {
 
 // ---- Reply URLs -------------------------------------------------------------------------------
 
-TEST(ReplyUrl, SplitsHostAndPort) {
-    auto url = QX::splitReplyUrl("osc.udp://127.0.0.1:9000");
-    EXPECT_EQ(url.host, "127.0.0.1");
-    EXPECT_EQ(url.port, 9000);
-    url = QX::splitReplyUrl("localhost:7001/extra");
-    EXPECT_EQ(url.host, "localhost");
-    EXPECT_EQ(url.port, 7001);
-    url = QX::splitReplyUrl("osc.udp://somewhere");  // no ':': any port
-    EXPECT_EQ(url.host, "somewhere");
-    EXPECT_EQ(url.port, int{IpEndpointName::ANY_PORT});
-    url = QX::splitReplyUrl("osc.udp://h:99999999999999999999");  // saturates
-    EXPECT_GT(url.port, 65535);
-    url = QX::splitReplyUrl("h:");
-    EXPECT_EQ(url.port, 0);
-}
+TEST(ReplyUrl, SplitsHostAndPortFromTheFirst1023Characters) {
+    const struct {
+        std::string url, host;
+        int port;
+    } cases[] = {
+        {"osc.udp://127.0.0.1:9000", "127.0.0.1", 9000},
+        {"localhost:7001/extra", "localhost", 7001},
+        {"osc.udp://somewhere", "somewhere", IpEndpointName::ANY_PORT},  // no ':': any port
+        {"h:", "h", 0},
+        // ":90" is all that is left of the port.
+        {"osc.udp://" + std::string(1010, 'h') + ":9000", std::string(1010, 'h'), 90},
+        {std::string(1100, 'h') + ":9000", std::string(1023, 'h'), IpEndpointName::ANY_PORT},
+    };
+    for (const auto& c : cases) {
+        const auto url = QX::splitReplyUrl(c.url.c_str());
+        EXPECT_EQ(url.host, c.host) << c.url;
+        EXPECT_EQ(url.port, c.port) << c.url;
+    }
+    EXPECT_GT(QX::splitReplyUrl("osc.udp://h:99999999999999999999").port, 65535);  // saturates
 
-TEST(ReplyUrl, OnlyTheFirst1023CharactersCount) {
-    std::string text = "osc.udp://" + std::string(1010, 'h') + ":9000";
-    EXPECT_EQ(QX::splitReplyUrl(text.c_str()).port, 90);  // ":90" is all that is left
-    text = std::string(1100, 'h') + ":9000";
-    const auto url = QX::splitReplyUrl(text.c_str());
-    EXPECT_EQ(url.host.size(), 1023u);
-    EXPECT_EQ(url.port, int{IpEndpointName::ANY_PORT});
-}
-
-TEST(ReplyUrl, UnresolvedHostsGiveAddressZero) {
     osctest::RecordingTransport transport;
     EXPECT_EQ(QX::replyEndpoint("osc.udp://no.such.host:9000", transport).address, 0u);
     const IpEndpointName local = QX::replyEndpoint("osc.udp://127.0.0.1:9000", transport);

@@ -4,12 +4,15 @@
 // preference store that fixes the OSC base port, and a plug-in whose OSC
 // server is built around them.
 
+#include <gtest/gtest.h>
 #include <lua.hpp>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -31,12 +34,11 @@ std::string bytes(const char (&literal)[N]) {
     return std::string(literal, N - 1);
 }
 
-inline std::string padded(const std::string& text) {
-    std::string out = text;
-    out.push_back('\0');
-    while (out.size() % 4 != 0)
-        out.push_back('\0');
-    return out;
+inline std::string padded(std::string text) {
+    text.push_back('\0');
+    while (text.size() % 4 != 0)
+        text.push_back('\0');
+    return text;
 }
 
 inline std::string bigEndian(std::uint32_t value) {
@@ -51,30 +53,21 @@ class Message {
 public:
     explicit Message(std::string address) : address_(std::move(address)) {}
     Message& i(std::int32_t value) {
-        tags_ += 'i';
-        data_ += bigEndian(static_cast<std::uint32_t>(value));
-        return *this;
+        return raw('i', bigEndian(static_cast<std::uint32_t>(value)));
     }
     Message& f(float value) {
         std::uint32_t bits;
         std::memcpy(&bits, &value, 4);
-        tags_ += 'f';
-        data_ += bigEndian(bits);
-        return *this;
+        return raw('f', bigEndian(bits));
     }
-    Message& s(const std::string& value) {
-        tags_ += 's';
-        data_ += padded(value);
-        return *this;
-    }
+    Message& s(const std::string& value) { return raw('s', padded(value)); }
     // A tag without data (T, F, N, I) or with raw data already encoded.
     Message& raw(char tag, const std::string& data = {}) {
         tags_ += tag;
         data_ += data;
         return *this;
     }
-    std::string packet() const { return padded(address_) + padded(tags_) + data_; }
-    operator std::string() const { return packet(); }
+    operator std::string() const { return padded(address_) + padded(tags_) + data_; }
 
 private:
     std::string address_;
@@ -91,7 +84,44 @@ inline std::string bundle(const std::vector<std::string>& elements) {
 
 // A reply as text: the one message of the bundle, "/path ,tags arg arg...".
 // Strings are quoted; T and F print as true and false.
-std::string describeReply(const std::string& packet);
+inline std::string describeReply(const std::string& packet) {
+    try {
+        osc::ReceivedPacket received(packet.data(), packet.size());
+        if (!received.IsBundle())
+            return "(not a bundle)";
+        osc::ReceivedBundle bundle(received);
+        if (bundle.TimeTag() != 1 || bundle.ElementCount() != 1)
+            return "(not one immediate message)";
+        osc::ReceivedMessage message(*bundle.ElementsBegin());
+        std::ostringstream out, args;
+        out << message.AddressPattern() << " ,";
+        for (auto a = message.ArgumentsBegin(); a != message.ArgumentsEnd(); ++a) {
+            out << a->TypeTag();
+            args << ' ';
+            if (a->IsInt32())
+                args << a->AsInt32();
+            else if (a->IsFloat())
+                args << a->AsFloat();
+            else if (a->IsString())
+                args << '"' << a->AsString() << '"';
+            else if (a->IsBool())
+                args << (a->AsBool() ? "true" : "false");
+            else
+                args << (a->IsNil() ? "nil" : "?");
+        }
+        return out.str() + args.str();
+    } catch (const std::exception& e) {
+        return std::string("(malformed: ") + e.what() + ")";
+    }
+}
+
+// What the server prints when it refuses a message (or a whole datagram).
+inline std::string refused(const std::string& address, const std::string& reason) {
+    return "error while parsing message: " + address + ": " + reason + "\n";
+}
+inline std::string refused(const std::string& reason) {
+    return "error while parsing message: " + reason + "\n";
+}
 
 // ---- A transport that records ----------------------------------------------------------------
 
@@ -102,15 +132,32 @@ struct SentPackets {
 
 class RecordingTransport : public QX::OscTransport {
 public:
-    // Dotted quads and "localhost"; anything else does not resolve.
-    std::uint32_t resolveHost(const char* host) override;
+    // Only 127.0.0.1 resolves.
+    std::uint32_t resolveHost(const char* host) override {
+        return std::strcmp(host, "127.0.0.1") == 0 ? 0x7F000001 : 0;
+    }
     std::uint32_t localAddressFor(const IpEndpointName&) override { return 0x7F000001; }
-    void send(const IpEndpointName& to, const std::vector<std::string>& packets) override;
+    void send(const IpEndpointName& to, const std::vector<std::string>& packets) override {
+        std::lock_guard<std::mutex> guard(mutex_);
+        sent_.push_back({to, packets});
+    }
 
-    std::vector<SentPackets> sent() const;
+    std::vector<SentPackets> sent() const {
+        std::lock_guard<std::mutex> guard(mutex_);
+        return sent_;
+    }
     // Every packet sent so far, described, in order.
-    std::vector<std::string> replies() const;
-    void clear();
+    std::vector<std::string> replies() const {
+        std::vector<std::string> out;
+        for (const SentPackets& s : sent())
+            for (const std::string& packet : s.packets)
+                out.push_back(describeReply(packet));
+        return out;
+    }
+    void clear() {
+        std::lock_guard<std::mutex> guard(mutex_);
+        sent_.clear();
+    }
 
 private:
     mutable std::mutex mutex_;
@@ -119,38 +166,78 @@ private:
 
 // ---- Lua --------------------------------------------------------------------------------------
 
-// A Lua state of the test's own, with the standard libraries and the four
-// script functions of the OSC server bound to `helper` once it is known.
+// A Lua state of the test's own with the standard libraries. The server
+// owns its Lua access, so it gets a forwarding copy of this one.
 class TestLua : public QX::OscLuaAccess {
 public:
-    TestLua();
-    ~TestLua() override;
-    lua_State* luaState() override { return L_; }
-    std::recursive_mutex& luaLock() override { return lock_; }
-    void noteOn(int channel, int note, int velocity) override;
+    TestLua() : L_(luaL_newstate()) { luaL_openlibs(L_); }
+    explicit TestLua(TestLua& target) : L_(nullptr), target_(&target) {}
+    ~TestLua() override {
+        if (L_)
+            lua_close(L_);
+    }
+    lua_State* luaState() override { return target_->L_; }
+    std::recursive_mutex& luaLock() override { return target_->lock_; }
+    void noteOn(int channel, int note, int velocity) override {
+        target_->lastNote = {channel, note, velocity};
+    }
     void noteOff(int, int, int) override {}
 
     // Registers sendOSC, registerOSCPathForParameter(Normalized) and
     // registerOSCPathForFunction as globals calling into `helper`.
-    void bind(QX::OSCHelper& helper);
+    void bind(QX::OSCHelper& helper) {
+        const std::pair<const char*, lua_CFunction> functions[] = {
+            {"sendOSC", [](lua_State* L) { return helperOf(L)->SendOSCFromLua(L); }},
+            {"registerOSCPathForParameter",
+             [](lua_State* L) { return helperOf(L)->RegisterOSCPathForParameter(L, false); }},
+            {"registerOSCPathForParameterNormalized",
+             [](lua_State* L) { return helperOf(L)->RegisterOSCPathForParameter(L, true); }},
+            {"registerOSCPathForFunction",
+             [](lua_State* L) { return helperOf(L)->RegisterOSCPathForFunction(L); }},
+        };
+        for (const auto& f : functions) {
+            lua_pushlightuserdata(L_, &helper);
+            lua_pushcclosure(L_, f.second, 1);
+            lua_setglobal(L_, f.first);
+        }
+    }
     // Runs a chunk; the error text, empty on success.
-    std::string run(const std::string& chunk);
+    std::string run(const std::string& chunk) {
+        std::lock_guard<std::recursive_mutex> guard(lock_);
+        const int top = lua_gettop(L_);
+        std::string error;
+        if (luaL_loadbuffer(L_, chunk.data(), chunk.size(), "test") != 0 ||
+            lua_pcall(L_, 0, 0, 0) != 0)
+            error = lua_tostring(L_, -1);
+        lua_settop(L_, top);
+        return error;
+    }
 
-    int lastNoteChannel = -1, lastNote = -1, lastVelocity = -1;
+    std::vector<int> lastNote;  // channel, note, velocity
 
 private:
+    static QX::OSCHelper* helperOf(lua_State* L) {
+        return static_cast<QX::OSCHelper*>(lua_touserdata(L, lua_upvalueindex(1)));
+    }
+
     lua_State* L_;
+    TestLua* target_ = this;
     std::recursive_mutex lock_;
 };
 
 // ---- Preferences ------------------------------------------------------------------------------
 
-// Answers the OSC base port and the defaults for everything else, so that a
-// test never reads or writes the user's preferences.
-class FixedPreferences : public platform::PreferenceStore {
+// Installs, for the scope, a store that answers the OSC base port and the
+// defaults for everything else: a test never touches the user's preferences.
+class ScopedPreferences : public platform::PreferenceStore {
 public:
-    explicit FixedPreferences(int oscBasePort) : oscBasePort_(oscBasePort) {}
-    int readInt(const char* name, int defaultValue) override;
+    explicit ScopedPreferences(int oscBasePort) : oscBasePort_(oscBasePort) {
+        platform::installPreferenceStore(this);
+    }
+    ~ScopedPreferences() override { platform::installPreferenceStore(nullptr); }
+    int readInt(const char* name, int defaultValue) override {
+        return std::strcmp(name, platform::kPrefOscBasePort) == 0 ? oscBasePort_ : defaultValue;
+    }
     void writeInt(const char*, int) override {}
     void readSkin(std::string&) override {}
     void writeSkin(const std::string&) override {}
@@ -159,21 +246,11 @@ private:
     int oscBasePort_;
 };
 
-// Installs FixedPreferences for the scope.
-class ScopedPreferences {
-public:
-    explicit ScopedPreferences(int oscBasePort) : store_(oscBasePort) {
-        platform::installPreferenceStore(&store_);
-    }
-    ~ScopedPreferences() { platform::installPreferenceStore(nullptr); }
-
-private:
-    FixedPreferences store_;
-};
-
 // ---- A plug-in with a recorded server ---------------------------------------------------------
 
-VstIntPtr hostCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float);
+inline VstIntPtr hostCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
+    return opcode == audioMasterVersion ? 2400 : 0;
+}
 
 // Builds the real OSCHelper around a RecordingTransport and, when given, a
 // TestLua (both owned by the test).
@@ -185,7 +262,15 @@ public:
         return nullptr;
     }
     std::unique_ptr<QX::OscServerControl> createOscServer(ZephCorvaneBase& plugin,
-                                                          QX::MidiScripting*) const override;
+                                                          QX::MidiScripting*) const override {
+        std::unique_ptr<QX::OscLuaAccess> lua;
+        if (lua_)
+            lua = std::make_unique<TestLua>(*lua_);
+        auto helper = std::make_unique<QX::OSCHelper>(plugin, std::move(lua), &transport_);
+        if (lua_)
+            lua_->bind(*helper);
+        return helper;
+    }
 
 private:
     RecordingTransport& transport_;
@@ -193,9 +278,33 @@ private:
 };
 
 // The OSC server of a plug-in object (property 64006).
-QX::OSCHelper& oscHelperOf(ZephCorvaneBase& plugin);
+inline QX::OSCHelper& oscHelperOf(ZephCorvaneBase& plugin) {
+    void* server = nullptr;
+    plugin.GetProperty(prop::kOscHelper, kAudioUnitScope_Global, 0, &server);
+    return dynamic_cast<QX::OSCHelper&>(*static_cast<QX::OscServerControl*>(server));
+}
 
-// The path of oscsend / oscdump, or empty when liblo's tools are missing.
-std::string findTool(const char* name);
+inline const IpEndpointName kPeer(0x7F000001, 50000);
+inline const char* const kUrl = "osc.udp://127.0.0.1:9000";
+
+// A plug-in whose server records its replies and shares the test's Lua
+// state; datagrams go straight to its packet handler.
+class RecordedServer : public ::testing::Test {
+protected:
+    // Handles one datagram; what the server printed.
+    std::string send(const std::string& packet) {
+        testing::internal::CaptureStdout();
+        helper_.handlePacket(packet.data(), packet.size(), kPeer);
+        return testing::internal::GetCapturedStdout();
+    }
+
+    ScopedPreferences preferences_{7000};
+    RecordingTransport transport_;
+    TestLua lua_;
+    RecordingHelpers helpers_{transport_, &lua_};
+    std::unique_ptr<QX4Controller::ZephCorvane> plugin_ =
+        std::make_unique<QX4Controller::ZephCorvane>(hostCallback, &helpers_);
+    QX::OSCHelper& helper_ = oscHelperOf(*plugin_);
+};
 
 }  // namespace osctest

@@ -75,49 +75,76 @@ struct HostSide {
     TavroHostMidiInput table{TAVRO_HOST_MIDI_INPUT_VERSION, this, &count, &name, &open, &close};
 };
 
-class Recorder : public MidiInputListener {
-public:
+struct Recorder : MidiInputListener {
     void midiInputReceived(const std::uint8_t* bytes, std::size_t length) override {
         messages.emplace_back(bytes, bytes + length);
     }
     std::vector<Bytes> messages;
 };
 
-TEST(HostMidiInput, TheHostsDevicesAreListedAndOpenedThroughItsTable) {
+// Offers a table from this program while it lives.
+struct Offer {
+    explicit Offer(const TavroHostMidiInput* table) { gExported.store(table); }
+    ~Offer() { gExported.store(nullptr); }
+};
+
+TEST(HostMidiInput, TheProgramsExportedTableReplacesTheSystemsDevices) {
+    MidiInputSystem& real = midiInputSystem();
     HostSide host;
-    host.devices.addDevice("Cable A");
+    host.devices.addDevice("Rendering host");
     const std::string longName(300, 'x');  // longer than the first buffer
     host.devices.addDevice(longName);
-    detail::HostMidiInputSystem system(host.table);
-    EXPECT_EQ(system.deviceCount(), 2);
-    EXPECT_EQ(system.deviceName(0), "Cable A");
-    EXPECT_EQ(system.deviceName(1), longName);
-    EXPECT_EQ(system.deviceName(2), "");
-    EXPECT_EQ(system.deviceName(-1), "");
+    Offer offer(&host.table);
+    MidiInputSystem& offered = midiInputSystem();
+    EXPECT_NE(&offered, &real);
+    // One adapter per table, kept.
+    EXPECT_EQ(&midiInputSystem(), &offered);
+    ASSERT_EQ(offered.deviceCount(), 2);
+    EXPECT_EQ(offered.deviceName(0), "Rendering host");
+    EXPECT_EQ(offered.deviceName(1), longName);
+    EXPECT_EQ(offered.deviceName(2), "");
+    EXPECT_EQ(offered.deviceName(-1), "");
 
     Recorder recorder;
-    auto connection = system.open(0, recorder);
+    auto connection = offered.open(0, recorder);
     ASSERT_NE(connection, nullptr);
     EXPECT_TRUE(host.devices.isOpen(0));
-    const std::uint8_t noteOn[] = {0x90, 0x3C, 0x64};
-    EXPECT_TRUE(host.devices.send(0, noteOn, 3));
-    ASSERT_EQ(recorder.messages.size(), 1u);
-    EXPECT_EQ(recorder.messages[0], (Bytes{0x90, 0x3C, 0x64}));
+    const std::uint8_t start = 0xFA;
+    host.devices.send(0, &start, 1);
+    EXPECT_EQ(recorder.messages, (std::vector<Bytes>{{0xFA}}));
 
     // Busy or missing devices do not open; the listener is not kept.
     Recorder other;
-    EXPECT_EQ(system.open(0, other), nullptr);
-    EXPECT_EQ(system.open(5, other), nullptr);
-    EXPECT_EQ(system.open(-1, other), nullptr);
+    EXPECT_EQ(offered.open(0, other), nullptr);
+    EXPECT_EQ(offered.open(5, other), nullptr);
+    EXPECT_EQ(offered.open(-1, other), nullptr);
 
     connection.reset();
     EXPECT_EQ(host.closes, 1);
     EXPECT_FALSE(host.devices.isOpen(0));
-    EXPECT_FALSE(host.devices.send(0, noteOn, 3));
+    EXPECT_FALSE(host.devices.send(0, &start, 1));
     EXPECT_EQ(recorder.messages.size(), 1u);
+
+    // A system a test installs still comes first.
+    MemoryMidiInputSystem installed;
+    installMidiInputSystem(&installed);
+    EXPECT_EQ(&midiInputSystem(), &installed);
+    installMidiInputSystem(nullptr);
+
+    // A table of another version is ignored, and so is an incomplete one or
+    // no table.
+    TavroHostMidiInput future = host.table;
+    future.version = TAVRO_HOST_MIDI_INPUT_VERSION + 1;
+    TavroHostMidiInput incomplete = host.table;
+    incomplete.close = nullptr;
+    for (const TavroHostMidiInput* table : {&future, &incomplete}) {
+        Offer unusable(table);
+        EXPECT_EQ(&midiInputSystem(), &real);
+    }
+    EXPECT_EQ(&midiInputSystem(), &real);
 }
 
-TEST(HostMidiInput, LongSystemExclusiveArrivesInBufferSizedPieces) {
+TEST(HostMidiInput, LongSysexArrivesInPiecesAndNothingThrownReachesTheHost) {
     HostSide host;
     host.devices.addDevice("Cable");
     detail::HostMidiInputSystem system(host.table);
@@ -132,75 +159,17 @@ TEST(HostMidiInput, LongSystemExclusiveArrivesInBufferSizedPieces) {
     EXPECT_EQ(recorder.messages[0].size(), kMidiInputSysexBufferSize);
     EXPECT_EQ(recorder.messages[1].size(), 10u);
     EXPECT_EQ(recorder.messages[1].back(), 0xF7);
-}
+    connection.reset();
 
-TEST(HostMidiInput, NothingThrownByTheListenerReachesTheHost) {
     struct Throwing : MidiInputListener {
         void midiInputReceived(const std::uint8_t*, std::size_t) override {
             throw std::runtime_error("listener failed");
         }
     } throwing;
-    HostSide host;
-    host.devices.addDevice("Cable");
-    detail::HostMidiInputSystem system(host.table);
-    auto connection = system.open(0, throwing);
+    connection = system.open(0, throwing);
     ASSERT_NE(connection, nullptr);
     const std::uint8_t clock = 0xF8;
     EXPECT_NO_THROW(host.devices.send(0, &clock, 1));
-}
-
-TEST(HostMidiInput, OnlyACompleteTableOfOurVersionIsUsed) {
-    HostSide host;
-    EXPECT_TRUE(detail::HostMidiInputSystem::usable(&host.table));
-    EXPECT_FALSE(detail::HostMidiInputSystem::usable(nullptr));
-    TavroHostMidiInput other = host.table;
-    other.version = TAVRO_HOST_MIDI_INPUT_VERSION + 1;
-    EXPECT_FALSE(detail::HostMidiInputSystem::usable(&other));
-    EXPECT_EQ(detail::hostMidiInputSystem(&other), nullptr);
-    other = host.table;
-    other.close = nullptr;
-    EXPECT_FALSE(detail::HostMidiInputSystem::usable(&other));
-    // One adapter per table, kept.
-    EXPECT_EQ(detail::hostMidiInputSystem(&host.table), detail::hostMidiInputSystem(&host.table));
-}
-
-// Offers a table from this program while it lives.
-struct Offer {
-    explicit Offer(const TavroHostMidiInput* table) { gExported.store(table); }
-    ~Offer() { gExported.store(nullptr); }
-};
-
-TEST(HostMidiInput, TheProgramsExportedTableReplacesTheSystemsDevices) {
-    MidiInputSystem& real = midiInputSystem();
-    HostSide host;
-    host.devices.addDevice("Rendering host");
-    Offer offer(&host.table);
-    MidiInputSystem& offered = midiInputSystem();
-    EXPECT_NE(&offered, &real);
-    ASSERT_EQ(offered.deviceCount(), 1);
-    EXPECT_EQ(offered.deviceName(0), "Rendering host");
-    Recorder recorder;
-    auto connection = offered.open(0, recorder);
-    ASSERT_NE(connection, nullptr);
-    const std::uint8_t start = 0xFA;
-    host.devices.send(0, &start, 1);
-    EXPECT_EQ(recorder.messages, (std::vector<Bytes>{{0xFA}}));
-    connection.reset();
-
-    // A system a test installs still comes first.
-    MemoryMidiInputSystem installed;
-    installMidiInputSystem(&installed);
-    EXPECT_EQ(&midiInputSystem(), &installed);
-    installMidiInputSystem(nullptr);
-
-    // A table of another version is ignored, and so is no table.
-    TavroHostMidiInput future = host.table;
-    future.version = 2;
-    {
-        Offer newer(&future);
-        EXPECT_EQ(&midiInputSystem(), &real);
-    }
-    EXPECT_EQ(&midiInputSystem(), &real);
 }
 
 }  // namespace

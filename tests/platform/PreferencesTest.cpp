@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <map>
 #include <string>
 
 #include "TestEnvironment.h"
@@ -47,14 +46,11 @@ TEST_F(SystemPreferences, AbsentValuesGiveTheDefaultsAndReadingCreatesNothing) {
     EXPECT_EQ(skin, "unchanged");
 }
 
-TEST_F(SystemPreferences, IntegersRoundTripIncludingTheExtremes) {
+TEST_F(SystemPreferences, IntegersRoundTripAndEachValueKeepsItsOwnName) {
     for (int value : {0, 1, 9000, -1, INT_MIN, INT_MAX}) {
         writeIntPreference(kPrefOscBasePort, value);
         EXPECT_EQ(readIntPreference(kPrefOscBasePort, 12345), value);
     }
-}
-
-TEST_F(SystemPreferences, EachValueKeepsItsOwnNameAndSurvivesOtherWrites) {
     writeSkinPreference("Dark");
     writeIntPreference(kPrefEyeCandy, 0);
     writeIntPreference(kPrefConstantRedraw, 1);
@@ -95,48 +91,12 @@ TEST_F(SystemPreferences, SkinIsReadUpTo255Characters) {
     for (int i = 0; i < 300; ++i) {
         text += static_cast<char>('a' + i % 26);
     }
-    for (std::size_t length :
-         {std::size_t{254}, std::size_t{255}, std::size_t{256}, std::size_t{300}}) {
+    for (std::size_t length : {254, 255, 256, 300}) {
         writeSkinPreference(text.substr(0, length));
         std::string read;
         readSkinPreference(read);
         EXPECT_EQ(read, text.substr(0, length < 255 ? length : 255)) << "length " << length;
     }
-}
-
-class MapStore : public PreferenceStore {
-public:
-    int readInt(const char* name, int defaultValue) override {
-        auto it = ints.find(name);
-        return it != ints.end() ? it->second : defaultValue;
-    }
-    void writeInt(const char* name, int value) override { ints[name] = value; }
-    void readSkin(std::string& text) override {
-        if (hasSkin) {
-            text = skin;
-        }
-    }
-    void writeSkin(const std::string& text) override {
-        skin = text;
-        hasSkin = true;
-    }
-    std::map<std::string, int> ints;
-    std::string skin;
-    bool hasSkin = false;
-};
-
-TEST_F(SystemPreferences, AnInstalledStoreTakesEveryCallUntilRemoved) {
-    MapStore store;
-    installPreferenceStore(&store);
-    writeIntPreference(kPrefOscBasePort, 9000);
-    writeSkinPreference("Dark");
-    EXPECT_EQ(readIntPreference(kPrefOscBasePort, 7000), 9000);
-    installPreferenceStore(nullptr);
-
-    EXPECT_EQ(store.ints[kPrefOscBasePort], 9000);
-    EXPECT_EQ(store.skin, "Dark");
-    EXPECT_FALSE(testsupport::productKeyExists());
-    EXPECT_EQ(readIntPreference(kPrefOscBasePort, 7000), 7000);
 }
 
 }  // namespace

@@ -20,7 +20,7 @@ TEST(SharedLibrary, AMissingFileFailsWithTheSystemsReason) {
 
 // On Windows the path is the Linux build's ("/tmp/..."), which a Windows
 // program reaches only through drive Z:.
-TEST(SharedLibrary, LoadsAModuleByItsBuildPathAndFindsItsExports) {
+TEST(SharedLibrary, LoadsAModuleByItsBuildPathWhichFindsItsOwnResources) {
     std::string error;
     auto module = SharedLibrary::open(TAVRO_TEST_MODULE_PATH, error);
     ASSERT_NE(module, nullptr) << error;
@@ -30,21 +30,15 @@ TEST(SharedLibrary, LoadsAModuleByItsBuildPathAndFindsItsExports) {
     ASSERT_NE(answer, nullptr);
     EXPECT_EQ(answer(), 42);
     EXPECT_EQ(module->symbol("noSuchExport"), nullptr);
-}
 
-TEST(SharedLibrary, ALoadedModuleFindsItsOwnResourcesNotTheExecutables) {
-    std::string error;
-    auto module = SharedLibrary::open(TAVRO_TEST_MODULE_PATH, error);
-    ASSERT_NE(module, nullptr) << error;
+    // The module's resources, not the executable's.
     using Lookup = const unsigned char* (*)(int, int, std::size_t*);
     auto lookup = reinterpret_cast<Lookup>(module->symbol("platformTestModuleResource"));
     ASSERT_NE(lookup, nullptr);
-
     std::size_t size = 0;
     const unsigned char* data = lookup(kResourceTypeScript, 998, &size);
     ASSERT_NE(data, nullptr);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(data), size), "module resource\n");
-
     EXPECT_EQ(lookup(kResourceTypeScript, 999, &size), nullptr);
     EXPECT_TRUE(findBuiltinResource(kResourceTypeScript, 999));
 }

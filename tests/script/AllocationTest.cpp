@@ -40,36 +40,16 @@ TEST(ScriptAudioThread, BlocksWithScriptedMidiAllocateNothing) {
     auto& helper = dynamic_cast<QX::LuaMIDIHelper&>(*plugin.midiScripting());
     helper.GetLuaState();
     AEffect* effect = plugin.getAeffect();
-    effect->dispatcher(effect, effSetBlockSize, 0, 256, nullptr, 0.0f);
-    effect->dispatcher(effect, effMainsChanged, 0, 1, nullptr, 0.0f);
-
+    resume(effect, 256);
     float samples[256];
-    float* outputs[1] = {samples};
-    VstMidiEvent events[4]{};
-    const unsigned char messages[4][3] = {
-        {0xC0, 0, 0}, {0xD0, 30, 0}, {0xA0, 60, 5}, {0x90, 60, 100}};
-    VstEvent* pointers[4];
-    for (int i = 0; i < 4; ++i) {
-        events[i].type = kVstMidiType;
-        events[i].byteSize = sizeof(VstMidiEvent);
-        events[i].deltaFrames = 20 * i;
-        for (int b = 0; b < 3; ++b)
-            events[i].midiData[b] = static_cast<char>(messages[i][b]);
-        pointers[i] = reinterpret_cast<VstEvent*>(&events[i]);
-    }
-    struct {
-        VstInt32 numEvents;
-        VstIntPtr reserved;
-        VstEvent* events[4];
-    } list{4, 0, {pointers[0], pointers[1], pointers[2], pointers[3]}};
+    HostEvents events({{0xC0, 0, 0}, {0xD0, 30, 0}, {0xA0, 60, 5}, {0x90, 60, 100}}, 20);
 
     long allocations = 0;
     {
         testsupport::AllocationCounter counter;
         for (int block = 0; block < 10; ++block) {
             events[0].midiData[1] = static_cast<char>(block);
-            effect->dispatcher(effect, effProcessEvents, 0, 0, &list, 0.0f);
-            effect->processReplacing(effect, nullptr, outputs, 256);
+            events.block(effect, samples, 256);
         }
         allocations = counter.count();
     }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <random>
 
@@ -44,12 +45,6 @@ public:
 [[maybe_unused]] testing::Environment* const environment =
     testing::AddGlobalTestEnvironment(new RunEnvironment);
 
-bool readVariable(const char* name, std::string& value) {
-    const char* current = std::getenv(name);
-    value = current ? current : "";
-    return current != nullptr;
-}
-
 }  // namespace
 
 VstIntPtr hostCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
@@ -58,26 +53,15 @@ VstIntPtr hostCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, fl
 
 UserFolder::UserFolder() {
     static std::atomic<int> counter{0};
-    base_ = runFolder() / ("user-" + std::to_string(++counter));
-    fs::create_directories(base_);
-    hadAppData_ = readVariable("APPDATA", oldAppData_);
-    hadDataHome_ = readVariable("XDG_DATA_HOME", oldDataHome_);
-    setEnvironmentVariable("APPDATA", base_.string().c_str());
-    setEnvironmentVariable("XDG_DATA_HOME", base_.string().c_str());
-}
-
-UserFolder::~UserFolder() {
-    setEnvironmentVariable("APPDATA", hadAppData_ ? oldAppData_.c_str() : nullptr);
-    setEnvironmentVariable("XDG_DATA_HOME", hadDataHome_ ? oldDataHome_.c_str() : nullptr);
-}
-
-std::string UserFolder::scriptsFolder() const {
-    return platform::scriptsFolder("tavro");
+    const fs::path base = runFolder() / ("user-" + std::to_string(++counter));
+    setEnvironmentVariable("APPDATA", base.string().c_str());
+    setEnvironmentVariable("XDG_DATA_HOME", base.string().c_str());
 }
 
 void UserFolder::addScript(const std::string& name, const std::string& text) {
-    fs::create_directories(scriptsFolder());
-    std::ofstream(scriptsFolder() + name, std::ios::binary) << text;
+    const std::string scripts = platform::scriptsFolder("tavro");
+    fs::create_directories(scripts);
+    std::ofstream(scripts + name, std::ios::binary) << text;
 }
 
 RecordingHelper::~RecordingHelper() {
@@ -113,15 +97,9 @@ HookedPlugin::~HookedPlugin() {
     destroyHelpers();
 }
 
-void HookedPlugin::scriptSetScale(const char* name, int mask) {
+void HookedPlugin::scriptSetScale(const char*, int mask) {
     std::lock_guard<std::mutex> guard(mutex_);
-    scaleNames_.push_back(name ? name : "");
     scales_.push_back(mask);
-}
-
-std::vector<std::string> HookedPlugin::scaleNames() {
-    std::lock_guard<std::mutex> guard(mutex_);
-    return scaleNames_;
 }
 
 std::vector<int> HookedPlugin::scales() {
@@ -131,6 +109,12 @@ std::vector<int> HookedPlugin::scales() {
 
 RecordingHelper& HookedPlugin::helper() {
     return *dynamic_cast<RecordingHelper*>(midiScripting());
+}
+
+HookedPlugin& ScriptedTest::start() {
+    plugin = std::make_unique<HookedPlugin>(&helpers);
+    plugin->helper().GetLuaState();
+    return *plugin;
 }
 
 std::string run(QX::LuaMIDIHelper& helper, const std::string& code) {
@@ -146,35 +130,20 @@ std::string run(QX::LuaMIDIHelper& helper, const std::string& code) {
     return error;
 }
 
-namespace {
-
-// Leaves the expression's value on the stack.
-void evaluate(lua_State* L, const std::string& expression) {
-    const std::string code = "return " + expression;
-    if (luaL_loadbuffer(L, code.data(), code.size(), "=test") != 0 || lua_pcall(L, 0, 1, 0) != 0) {
-        ADD_FAILURE() << expression << ": " << lua_tostring(L, -1);
-    }
-}
-
-}  // namespace
-
-double number(QX::LuaMIDIHelper& helper, const std::string& expression) {
-    std::lock_guard<std::recursive_mutex> guard(helper.luaLock());
-    lua_State* L = helper.GetLuaState();
-    evaluate(L, expression);
-    const double value = lua_tonumber(L, -1);
-    lua_pop(L, 1);
-    return value;
-}
-
 std::string text(QX::LuaMIDIHelper& helper, const std::string& expression) {
     std::lock_guard<std::recursive_mutex> guard(helper.luaLock());
     lua_State* L = helper.GetLuaState();
-    evaluate(L, expression);
+    const std::string code = "return " + expression;
+    if (luaL_loadbuffer(L, code.data(), code.size(), "=test") != 0 || lua_pcall(L, 0, 1, 0) != 0)
+        ADD_FAILURE() << expression << ": " << lua_tostring(L, -1);
     const char* value = lua_tostring(L, -1);
     std::string result = value ? value : "<nil>";
     lua_pop(L, 1);
     return result;
+}
+
+double number(QX::LuaMIDIHelper& helper, const std::string& expression) {
+    return std::strtod(text(helper, expression).c_str(), nullptr);
 }
 
 QX::MessageQueueItem midiItem(int status, int channel, int data1, int data2) {
@@ -185,6 +154,29 @@ QX::MessageQueueItem midiItem(int status, int channel, int data1, int data2) {
     item.data1 = static_cast<std::uint8_t>(data1);
     item.data2 = static_cast<std::uint8_t>(data2);
     return item;
+}
+
+void resume(AEffect* effect, int blockSize) {
+    effect->dispatcher(effect, effSetBlockSize, 0, blockSize, nullptr, 0.0f);
+    effect->dispatcher(effect, effMainsChanged, 0, 1, nullptr, 0.0f);
+}
+
+HostEvents::HostEvents(std::initializer_list<std::array<int, 3>> messages, int spacing) {
+    for (const std::array<int, 3>& message : messages) {
+        VstMidiEvent& event = events_[list_.numEvents];
+        event.type = kVstMidiType;
+        event.byteSize = sizeof event;
+        event.deltaFrames = spacing * list_.numEvents;
+        for (int b = 0; b < 3; ++b)
+            event.midiData[b] = static_cast<char>(message[b]);
+        list_.events[list_.numEvents++] = reinterpret_cast<VstEvent*>(&event);
+    }
+}
+
+void HostEvents::block(AEffect* effect, float* samples, int frames) {
+    effect->dispatcher(effect, effProcessEvents, 0, 0, &list_, 0.0f);
+    float* outputs[1] = {samples};
+    effect->processReplacing(effect, nullptr, outputs, frames);
 }
 
 }  // namespace scripttest

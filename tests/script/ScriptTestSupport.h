@@ -2,12 +2,15 @@
 // Shared by the script tests: a private per-user folder for every test, the
 // plug-in built with the Lua MIDI helper, and ways to run Lua in it.
 
+#include <array>
 #include <atomic>
-#include <filesystem>
+#include <initializer_list>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "engine/ZephCorvane.h"
 #include "plugin/PluginHelpers.h"
@@ -19,20 +22,13 @@ namespace scripttest {
 
 VstIntPtr hostCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float);
 
-// Points XDG_DATA_HOME and APPDATA at a new, empty folder (restored when the
-// object goes) and answers the Scripts folder the helper will read.
+// Points XDG_DATA_HOME and APPDATA at a new, empty folder of the run, whose
+// Scripts folder the helper will read.
 class UserFolder {
 public:
     UserFolder();
-    ~UserFolder();
     // Writes a script into the Scripts folder.
     void addScript(const std::string& name, const std::string& text);
-    std::string scriptsFolder() const;
-
-private:
-    std::filesystem::path base_;
-    std::string oldAppData_, oldDataHome_;
-    bool hadAppData_, hadDataHome_;
 };
 
 // The plug-in's helper, with its debugger output kept for the tests.
@@ -71,14 +67,44 @@ public:
 
     RecordingHelper& helper();
     std::vector<int> scales();
-    std::vector<std::string> scaleNames();
 
     std::atomic<int> noteOns{0}, noteOffs{0}, controllers{0}, lastPitchBend{-1};
 
 private:
     std::mutex mutex_;
     std::vector<int> scales_;
-    std::vector<std::string> scaleNames_;
+};
+
+// Sets the block size and resumes the plug-in.
+void resume(AEffect* effect, int blockSize);
+
+// Up to four short MIDI messages as the host hands them to effProcessEvents,
+// `spacing` frames apart. block() neither allocates nor locks.
+class HostEvents {
+public:
+    HostEvents(std::initializer_list<std::array<int, 3>> messages, int spacing);
+    VstMidiEvent& operator[](int index) { return events_[index]; }
+    void block(AEffect* effect, float* samples, int frames);
+
+private:
+    VstMidiEvent events_[4]{};
+    struct {
+        VstInt32 numEvents;
+        VstIntPtr reserved;
+        VstEvent* events[4];
+    } list_{};
+};
+
+// A test with its own user folder; start() builds the plug-in, once the
+// test has added its scripts, and its Lua state.
+class ScriptedTest : public testing::Test {
+protected:
+    HookedPlugin& start();
+    RecordingHelper& helper() { return plugin->helper(); }
+
+    UserFolder folder;
+    TestHelpers helpers;
+    std::unique_ptr<HookedPlugin> plugin;
 };
 
 // Runs a chunk (named "=test") under the Lua lock; "" when it succeeds,

@@ -42,8 +42,7 @@ TEST(ScriptThreads, TimersOscCallsAndOtherInstancesWhileBlocksRun) {
     plugin.setParameterNative(kParamOscPortOffset, 4, false);
     RecordingHelper& helper = plugin.helper();
     AEffect* effect = plugin.getAeffect();
-    effect->dispatcher(effect, effSetBlockSize, 0, 128, nullptr, 0.0f);
-    effect->dispatcher(effect, effMainsChanged, 0, 1, nullptr, 0.0f);
+    resume(effect, 128);
     helper.GetLuaState();
     other.helper().GetLuaState();
 
@@ -51,27 +50,10 @@ TEST(ScriptThreads, TimersOscCallsAndOtherInstancesWhileBlocksRun) {
     std::atomic<int> blocks{0};
     std::thread audio([&] {
         float samples[128];
-        float* outputs[1] = {samples};
-        VstMidiEvent events[2]{};
-        const char messages[2][3] = {{'\xD0', 13, 0}, {'\x90', 60, 100}};
-        for (int i = 0; i < 2; ++i) {
-            events[i].type = kVstMidiType;
-            events[i].byteSize = sizeof(VstMidiEvent);
-            events[i].deltaFrames = 5 * i;
-            for (int b = 0; b < 3; ++b)
-                events[i].midiData[b] = messages[i][b];
-        }
-        struct {
-            VstInt32 numEvents;
-            VstIntPtr reserved;
-            VstEvent* events[2];
-        } list{2,
-               0,
-               {reinterpret_cast<VstEvent*>(&events[0]), reinterpret_cast<VstEvent*>(&events[1])}};
+        HostEvents events({{0xD0, 13, 0}, {0x90, 60, 100}}, 5);
         while (!stop) {
             events[0].midiData[1] = static_cast<char>(blocks % 20);
-            effect->dispatcher(effect, effProcessEvents, 0, 0, &list, 0.0f);
-            effect->processReplacing(effect, nullptr, outputs, 128);
+            events.block(effect, samples, 128);
             ++blocks;
         }
     });

@@ -49,6 +49,19 @@ protected:
         std::ofstream(path(name), std::ios::binary) << bytes;
     }
 
+    // 96 ticks a quarter, no tempo (120 BPM): a Note On on each of the
+    // quarters 0 to 7, the end of the track at quarter 8.
+    void writeEightQuarters() {
+        std::string track;
+        for (int q = 0; q < 8; ++q) {
+            track += q == 0 ? std::string(1, '\0') : std::string("\x60", 1);
+            track += std::string("\x90", 1) + static_cast<char>(0x30 + q) + "\x40";
+        }
+        track += std::string("\x60\xFF\x2F\x00", 4);
+        std::string file("MThd\0\0\0\6\0\0\0\1\0\x60MTrk\0\0\0", 21);
+        writeFile("eight.mid", file + static_cast<char>(track.size()) + track);
+    }
+
     // Writes `channels` channels, the signal on channel `signalChannel`.
     void writeWav(const std::string& name, const std::vector<float>& signal, int rate, int format,
                   int channels = 1, int signalChannel = 0) {
@@ -85,18 +98,6 @@ protected:
 
 // ---- tavro-render -------------------------------------------------------------
 
-TEST_F(CommandLine, RendersTheExampleWithThePlugIn) {
-    ASSERT_EQ(render({TAVRO_PLUGIN_PATH, TAVRO_EXAMPLE_MIDI, path("out.wav")}), 0) << err_;
-    SF_INFO info;
-    const auto samples = readWav("out.wav", info);
-    EXPECT_EQ(info.samplerate, 44100);
-    EXPECT_EQ(info.channels, 1);
-    EXPECT_EQ(info.format, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
-    // The file ends at tick 7680: two bars at 120 BPM and two at 90 make
-    // 9 1/3 s; one sample past that plus a second of tail.
-    EXPECT_EQ(info.frames, 411600 + 1 + 44100);
-}
-
 TEST_F(CommandLine, WritesWhatThePlugInPlaysBlockByBlockInTheChosenFormat) {
     ASSERT_EQ(render({TAVRO_FAKE_INSTRUMENT, TAVRO_EXAMPLE_MIDI, path("ramp.wav"), "--rate",
                       "96000", "--random-blocks", "1-700", "--seed", "42", "--tail", "0.5", "--set",
@@ -106,6 +107,9 @@ TEST_F(CommandLine, WritesWhatThePlugInPlaysBlockByBlockInTheChosenFormat) {
     SF_INFO info;
     const auto samples = readWav("ramp.wav", info);
     EXPECT_EQ(info.samplerate, 96000);
+    EXPECT_EQ(info.format, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
+    // The file ends at tick 7680: two bars at 120 BPM and two at 90 make
+    // 9 1/3 s; one sample past that plus the tail.
     ASSERT_EQ(info.frames, 896000 + 1 + 48000);
     // The fake plays its running sample number: nothing lost, nothing twice.
     for (std::size_t i = 0; i < samples.size(); i += 997)
@@ -138,6 +142,32 @@ TEST_F(CommandLine, TheTempoOptionTimesAFileWithoutTempo) {
     EXPECT_EQ(info.frames, 44100 + 1);
 }
 
+TEST_F(CommandLine, StartLoopAndStopShapeTheRenderAndTheEventList) {
+    writeEightQuarters();
+    ASSERT_EQ(render({TAVRO_FAKE_INSTRUMENT, path("eight.mid"), path("out.wav"), "--rate", "48000",
+                      "--tail", "0", "--start", "1", "--loop", "2-4", "--passes", "3", "--stop-at",
+                      "6", "--random-blocks", "1-5000", "--events", path("events.tsv")}),
+              0)
+        << err_;
+    // Quarters 1 to 4, twice 2 to 4 again, then 4 to 6: 9 quarters.
+    SF_INFO info;
+    readWav("out.wav", info);
+    EXPECT_EQ(info.frames, 9 * 24000);
+    std::ifstream in(path("events.tsv"));
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_EQ(text.str(),
+              "event\t0\t90 31 40\n"
+              "event\t24000\t90 32 40\n"
+              "event\t48000\t90 33 40\n"
+              "event\t72000\t90 32 40\n"
+              "event\t96000\t90 33 40\n"
+              "event\t120000\t90 32 40\n"
+              "event\t144000\t90 33 40\n"
+              "event\t168000\t90 34 40\n"
+              "event\t192000\t90 35 40\n");
+}
+
 TEST_F(CommandLine, RenderMistakesGiveTheirMessageAndExitCode) {
     const std::string plugin = TAVRO_FAKE_INSTRUMENT;
     const std::string midi = TAVRO_EXAMPLE_MIDI;
@@ -149,9 +179,14 @@ TEST_F(CommandLine, RenderMistakesGiveTheirMessageAndExitCode) {
     };
     writeFile("bad.mid", std::string("MThd\0\0\0\6\0\2\0\1\0\x60", 14));
     writeFile("truncated.mid", std::string("MThd\0\0\0\6\0\0\0\1\0\x60MTrk\0\0\0\x02\0\x90", 24));
+    writeEightQuarters();
+    // Positions in quarter notes of a file eight quarters long.
+    auto eight = [&](std::vector<std::string> options) {
+        options.insert(options.begin(), {plugin, path("eight.mid"), out});
+        return options;
+    };
     const std::vector<Case> cases = {
         {{}, 1, "PLUGIN, MIDIFILE and OUT.wav are needed"},
-        {{plugin, midi}, 1, "are needed"},
         {{plugin, midi, out, "extra"}, 1, "too many arguments"},
         {{plugin, midi, out, "--frobnicate"}, 1, "unknown option '--frobnicate'"},
         {{plugin, midi, out, "--rate"}, 1, "--rate needs a value"},
@@ -173,6 +208,16 @@ TEST_F(CommandLine, RenderMistakesGiveTheirMessageAndExitCode) {
         {{plugin, midi, path("no/such/dir/x.wav")}, 2, "cannot write"},
         {{path("none.so"), midi, out}, 3, "cannot load"},
         {{midi, midi, out}, 3, "cannot load"},
+        {eight({"--loop", "4-2"}), 1, "--loop 4-2: the loop must end after it starts"},
+        {eight({"--loop", "4"}), 1, "--loop wants FROM-TO"},
+        {eight({"--loop", "2-x"}), 1, "--loop wants a number"},
+        {eight({"--passes", "3"}), 1, "--passes goes with --loop"},
+        {eight({"--loop", "2-4", "--passes", "0"}), 1, "--passes wants a whole number from 1"},
+        {eight({"--start", "-1"}), 1, "--start wants quarter notes from 0"},
+        {eight({"--start", "9"}), 1, "--start 9 is not before the end of"},
+        {eight({"--stop-at", "9"}), 1, "--stop-at 9 lies past the end of"},
+        {eight({"--start", "4", "--stop-at", "3"}), 1, "--stop-at must come after --start"},
+        {eight({"--loop", "1-3", "--start", "5"}), 1, "ends before playback starts (quarter 5)"},
     };
     for (const Case& c : cases) {
         std::string line;

@@ -1,7 +1,7 @@
 // A minimal VST 2.4 instrument for the renderer tests. It records what the
-// host does to it: sample rate, block size, resume/suspend, parameter
-// changes, every block with the transport it read, and every event with
-// its absolute sample position (the block's first sample plus deltaFrames).
+// host does to it: sample rate, block size, resume/suspend, every block with
+// the transport it read, and every event with its absolute sample position
+// (the block's first sample plus deltaFrames).
 // The host fetches the record as text with effVendorSpecific, index 'log '
 // and a std::string* in ptr. Its output is the absolute sample index.
 
@@ -77,16 +77,12 @@ VstIntPtr dispatcher(AEffect* e, VstInt32 opcode, VstInt32 index, VstIntPtr valu
                 return 1;
             }
             return 0;
-        case effCanDo:
-            return 0;
         default:
             return 0;
     }
 }
 
-void setParameter(AEffect* e, VstInt32 index, float value) {
-    appendf(self(e)->log, "param %d %.9g\n", static_cast<int>(index), static_cast<double>(value));
-}
+void setParameter(AEffect*, VstInt32, float) {}
 
 float getParameter(AEffect*, VstInt32) {
     return 0.0f;

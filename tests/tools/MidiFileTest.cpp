@@ -27,19 +27,17 @@ Bytes chunk(const char* tag, const Bytes& data) {
     return c;
 }
 
-Bytes header(int format, int tracks, int division) {
-    Bytes h = be(static_cast<std::uint32_t>(format), 2);
-    for (const Bytes& part :
-         {be(static_cast<std::uint32_t>(tracks), 2), be(static_cast<std::uint32_t>(division), 2)})
-        h.insert(h.end(), part.begin(), part.end());
-    return chunk("MThd", h);
-}
-
 Bytes join(std::initializer_list<Bytes> parts) {
     Bytes all;
     for (const Bytes& p : parts)
         all.insert(all.end(), p.begin(), p.end());
     return all;
+}
+
+Bytes header(int format, int tracks, int division) {
+    return chunk("MThd", join({be(static_cast<std::uint32_t>(format), 2),
+                               be(static_cast<std::uint32_t>(tracks), 2),
+                               be(static_cast<std::uint32_t>(division), 2)}));
 }
 
 const Bytes kEnd = {0x00, 0xFF, 0x2F, 0x00};
@@ -131,50 +129,37 @@ TEST(MidiFile, UnknownChunksAreSkippedAndAMissingEndIsTolerated) {
     EXPECT_NE(f.warnings()[0].find("no End of Track"), std::string::npos);
 }
 
-TEST(MidiFile, UnsupportedFilesAreRejectedWithAReason) {
-    const Bytes track = chunk("MTrk", kEnd);
-    auto f2 = failure(join({header(2, 1, 96), track}));
-    EXPECT_NE(f2.first.find("format 2"), std::string::npos) << f2.first;
-    EXPECT_EQ(f2.second, 8u);
-    auto smpte = failure(join({header(1, 1, 0xE728), track}));
-    EXPECT_NE(smpte.first.find("SMPTE"), std::string::npos) << smpte.first;
-    EXPECT_EQ(smpte.second, 12u);
-    EXPECT_NE(failure({'R', 'I', 'F', 'F', 0, 0, 0, 4, 'W', 'A', 'V', 'E', 0, 0})
-                  .first.find("not a Standard MIDI File"),
-              std::string::npos);
-    EXPECT_NE(failure(header(1, 1, 96)).first.find("no track"), std::string::npos);
-}
-
-TEST(MidiFile, MalformedTracksNameTheProblemAndItsOffset) {
-    // The track's data starts at byte 22.
+TEST(MidiFile, UnsupportedAndMalformedFilesNameTheProblemAndItsOffset) {
+    auto file = [](const Bytes& track) { return join({header(0, 1, 96), chunk("MTrk", track)}); };
+    Bytes longChunk = file(kEnd);
+    longChunk[21] = 0xFF;  // a chunk claiming more than the file holds
     struct Case {
-        Bytes track;
+        Bytes file;
         const char* message;
-        std::size_t offset;
+        std::size_t offset;  // a track's data starts at byte 22
     };
     const std::vector<Case> cases = {
-        {{0x00, 0x3C, 0x64}, "without a status byte", 23},
-        {{0x00, 0x90, 0x3C, 0x90}, "where a data byte", 25},
-        {{0x80, 0x80, 0x80, 0x80, 0x00}, "longer than four bytes", 22},
-        {{0x00, 0x90, 0x3C}, "track ends inside", 25},
-        {{0x00, 0xFF, 0x01, 0x10, 'x'}, "runs past the end of the track", 25},
-        {{0x00, 0xF0, 0x8F, 0xFF, 0xFF, 0x7F}, "runs past the end of the track", 24},
-        {{0x00, 0xF2, 0x00, 0x00}, "cannot appear", 23},
-        {{0x00, 0xFF}, "track ends inside a meta event", 24},
+        {join({header(2, 1, 96), chunk("MTrk", kEnd)}), "format 2", 8},
+        {join({header(1, 1, 0xE728), chunk("MTrk", kEnd)}), "SMPTE", 12},
+        {{'R', 'I', 'F', 'F', 0, 0, 0, 4, 'W', 'A', 'V', 'E', 0, 0}, "not a Standard MIDI File", 0},
+        {header(1, 1, 96), "no track", 14},
+        {longChunk, "runs past the end of the file", 18},
+        {file({0x00, 0x3C, 0x64}), "without a status byte", 23},
+        {file({0x00, 0x90, 0x3C, 0x90}), "where a data byte", 25},
+        {file({0x80, 0x80, 0x80, 0x80, 0x00}), "longer than four bytes", 22},
+        {file({0x00, 0x90, 0x3C}), "track ends inside", 25},
+        {file({0x00, 0xFF, 0x01, 0x10, 'x'}), "runs past the end of the track", 25},
+        {file({0x00, 0xF0, 0x8F, 0xFF, 0xFF, 0x7F}), "runs past the end of the track", 24},
+        {file({0x00, 0xF2, 0x00, 0x00}), "cannot appear", 23},
+        {file({0x00, 0xFF}), "track ends inside a meta event", 24},
     };
     for (const Case& c : cases) {
-        const auto f = failure(join({header(0, 1, 96), chunk("MTrk", c.track)}));
+        const auto f = failure(c.file);
         EXPECT_NE(f.first.find(c.message), std::string::npos) << f.first;
         EXPECT_EQ(f.second, c.offset) << f.first;
         EXPECT_NE(f.first.find("at byte " + std::to_string(c.offset)), std::string::npos)
             << f.first;
     }
-    // A chunk claiming more than the file holds.
-    Bytes longChunk = join({header(0, 1, 96), chunk("MTrk", kEnd)});
-    longChunk[21] = 0xFF;
-    const auto f = failure(longChunk);
-    EXPECT_NE(f.first.find("runs past the end of the file"), std::string::npos) << f.first;
-    EXPECT_EQ(f.second, 18u);
 }
 
 TEST(MidiFile, EveryTruncationAndByteFlipOfARealFileFailsCleanly) {

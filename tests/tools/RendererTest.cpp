@@ -15,7 +15,6 @@ using fake::readLog;
 using render::BlockSizer;
 using render::Renderer;
 using render::Schedule;
-using render::ScheduledEvent;
 using render::TempoMap;
 using render::Transport;
 using Bytes = std::vector<std::uint8_t>;
@@ -135,17 +134,6 @@ TEST(Renderer, EachBlockSeesTheTransportOfItsFirstSample) {
     }
     EXPECT_TRUE(sawStop);
     EXPECT_DOUBLE_EQ(log.blocks.back().ppq, 4.0 + 2.0);  // 2 s at 120, then 2 s at 60
-}
-
-TEST(Renderer, EventsBeyondTheStopAreNotDelivered) {
-    const TempoMap map(480, {}, {}, TempoMap::Defaults());
-    Transport transport(map, 44100);
-    transport.setPlayRange(0, 64);
-    auto plugin = loadFake();
-    Renderer renderer(*plugin, 44100, BlockSizer::fixed(512));
-    renderer.render(testSchedule(), transport, 1024,
-                    [](const float*, std::size_t, std::int64_t) {});
-    EXPECT_EQ(readLog(*plugin).events.size(), 4u);  // samples 0, 0, 1 and 63
 }
 
 TEST(Renderer, SchedulesFileEventsOnRoundedSamplesAndSplitsEscapes) {

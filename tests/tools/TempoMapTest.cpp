@@ -1,34 +1,10 @@
 #include "render/TempoMap.h"
-#include "render/Transport.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
 using render::TempoMap;
-using render::Transport;
-
-TEST(TempoMap, DefaultsTo120BpmIn4By4) {
-    const TempoMap map(480, {}, {}, TempoMap::Defaults());
-    EXPECT_DOUBLE_EQ(map.ticksToSeconds(480), 0.5);
-    EXPECT_EQ(map.tickToSample(480 * 3, 44100), 66150);
-    const auto p = map.positionAtSeconds(2.25);  // beat 4.5: bar 2 from ppq 4
-    EXPECT_DOUBLE_EQ(p.ppq, 4.5);
-    EXPECT_DOUBLE_EQ(p.tempo, 120.0);
-    EXPECT_DOUBLE_EQ(p.barStartPpq, 4.0);
-    EXPECT_EQ(p.numerator, 4);
-    EXPECT_EQ(p.denominator, 4);
-}
-
-TEST(TempoMap, DefaultsCanBeOverridden) {
-    TempoMap::Defaults d;
-    d.tempoBpm = 90;
-    d.numerator = 6;
-    d.denominator = 8;
-    const TempoMap map(96, {}, {}, d);
-    EXPECT_DOUBLE_EQ(map.ticksToSeconds(96), 60.0 / 90.0);
-    EXPECT_DOUBLE_EQ(map.positionAtSeconds(60.0 / 90.0 * 4).barStartPpq, 3.0);
-}
 
 TEST(TempoMap, TempoChangesBendTimeBothWays) {
     // 120 BPM, 60 BPM from beat 2, 240 BPM from beat 4.
@@ -82,49 +58,6 @@ TEST(TempoMap, ABarLineOnASampleIsNotMissedByRounding) {
                 << micros << " at " << rate;
         }
     }
-}
-
-TEST(Transport, PlaysThroughItsRangeThenStandsStopped) {
-    const TempoMap map(480, {}, {}, TempoMap::Defaults());
-    Transport t(map, 48000);
-    t.setPlayRange(0, 96000);
-    const auto a = t.beginBlock(0);
-    EXPECT_TRUE(a.playing);
-    EXPECT_TRUE(a.changed);
-    const auto b = t.beginBlock(512);
-    EXPECT_FALSE(b.changed);
-    EXPECT_EQ(b.songSample, 512);
-    const auto c = t.beginBlock(95900);
-    EXPECT_TRUE(c.playing);
-    const auto d = t.beginBlock(96100);  // the stop fell inside the last block
-    EXPECT_FALSE(d.playing);
-    EXPECT_TRUE(d.changed);
-    EXPECT_EQ(d.songSample, 96000);
-    EXPECT_DOUBLE_EQ(d.position.ppq, 4.0);
-    const auto e = t.beginBlock(96612);
-    EXPECT_FALSE(e.changed);
-
-    const VstTimeInfo playing = t.timeInfo(b);
-    EXPECT_EQ(playing.samplePos, 512.0);
-    EXPECT_EQ(playing.sampleRate, 48000.0);
-    EXPECT_DOUBLE_EQ(playing.ppqPos, 512.0 / 24000.0);
-    EXPECT_EQ(playing.tempo, 120.0);
-    EXPECT_EQ(playing.timeSigNumerator, 4);
-    const VstInt32 valid =
-        kVstPpqPosValid | kVstTempoValid | kVstBarsValid | kVstCyclePosValid | kVstTimeSigValid;
-    EXPECT_EQ(playing.flags, valid | kVstTransportPlaying);
-    EXPECT_EQ(t.timeInfo(d).flags, valid | kVstTransportChanged);
-}
-
-TEST(Transport, StartsWhereItIsTold) {
-    const TempoMap map(480, {}, {}, TempoMap::Defaults());
-    Transport t(map, 44100);
-    t.setPlayRange(88200, 176400);
-    const auto s = t.beginBlock(0);
-    EXPECT_EQ(s.songSample, 88200);
-    EXPECT_DOUBLE_EQ(s.position.ppq, 4.0);
-    EXPECT_DOUBLE_EQ(s.position.barStartPpq, 4.0);
-    EXPECT_THROW(t.setPlayRange(10, 5), std::invalid_argument);
 }
 
 }  // namespace

@@ -1,20 +1,14 @@
-// The render's host transport: a start position, a loop played several
-// times, a stop before the end; checked through the fake instrument, which
-// records the transport of every block and the sample of every event.
+// The render's host transport: a loop played several times, a start inside
+// it, a stop before the end; checked through the fake instrument, which
+// records the transport of every block and the sample of every event. The
+// options that set them are tested with the rest of tavro-render's.
 
-#include "render/RenderTool.h"
 #include "render/Renderer.h"
 #include "render/Transport.h"
 
 #include "FakeInstrumentLog.h"
 
-#include <sndfile.h>
-
 #include <gtest/gtest.h>
-
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 
 namespace {
 
@@ -58,23 +52,6 @@ Log renderFake(const Schedule& schedule, Transport& transport, std::int64_t tota
     Renderer renderer(*plugin, kRate, std::move(blocks));
     renderer.render(schedule, transport, total, [](const float*, std::size_t, std::int64_t) {});
     return readLog(*plugin);
-}
-
-TEST(Transport, PlaybackFromAStartPositionLeavesOutTheEventsBeforeIt) {
-    Transport transport(plainMap(), kRate);
-    const std::int64_t start = transport.sampleAtPpq(2.0);
-    ASSERT_EQ(start, 2 * kQuarter);
-    transport.setPlayRange(start, 4 * kQuarter);
-    const Log log =
-        renderFake(eventsAt({0, kQuarter, start - 1, start, start + 12345, 4 * kQuarter}),
-                   transport, 60000, BlockSizer::random(1, 3000, 3));
-    // Rendered samples count from the start position.
-    EXPECT_EQ(eventSamples(log), (std::vector<std::int64_t>{0, 12345}));
-    ASSERT_FALSE(log.blocks.empty());
-    EXPECT_DOUBLE_EQ(log.blocks[0].ppq, 2.0);
-    EXPECT_DOUBLE_EQ(log.blocks[0].samplePos, static_cast<double>(start));
-    EXPECT_NE(log.blocks[0].flags & kVstTransportChanged, 0);
-    EXPECT_NE(log.blocks[0].flags & kVstTransportPlaying, 0);
 }
 
 TEST(Transport, ALoopJumpsBackAtItsEndAndReplaysItsEventsOnEveryPass) {
@@ -153,6 +130,7 @@ TEST(Transport, AStopBeforeTheEndLeavesTheRestStoppedAtTheStop) {
 
 TEST(Transport, LoopsThatCannotBePlayedAreRefusedWithAReason) {
     Transport transport(plainMap(), kRate);
+    EXPECT_THROW(transport.setPlayRange(10, 5), std::invalid_argument);
     transport.setPlayRange(3 * kQuarter, 8 * kQuarter);
     struct Case {
         double from, to;
@@ -185,104 +163,6 @@ TEST(Transport, LoopsThatCannotBePlayedAreRefusedWithAReason) {
     EXPECT_THROW(transport.setPlayRange(6 * kQuarter, 8 * kQuarter), std::invalid_argument);
     EXPECT_EQ(transport.startSample(), 3 * kQuarter);
     EXPECT_EQ(transport.playLength(), 7 * kQuarter);
-}
-
-// ---- The options of tavro-render ------------------------------------------------
-
-class TransportOptions : public ::testing::Test {
-protected:
-    void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() /
-               ("tavro-transport-" +
-                std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        std::filesystem::remove_all(dir_);
-        std::filesystem::create_directories(dir_);
-        // 96 ticks a quarter, no tempo (120 BPM): a Note On on each of the
-        // quarters 0 to 7, the end of the track at quarter 8.
-        std::string track;
-        for (int q = 0; q < 8; ++q) {
-            track += q == 0 ? std::string(1, '\0') : std::string("\x60", 1);
-            track += std::string("\x90", 1) + static_cast<char>(0x30 + q) + "\x40";
-        }
-        track += std::string("\x60\xFF\x2F\x00", 4);
-        std::string file("MThd\0\0\0\6\0\0\0\1\0\x60MTrk\0\0\0", 21);
-        file += static_cast<char>(track.size());
-        std::ofstream(path("eight.mid"), std::ios::binary) << file << track;
-    }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
-
-    std::string path(const std::string& name) const { return (dir_ / name).string(); }
-
-    int render(std::vector<std::string> options) {
-        std::vector<std::string> args = {TAVRO_FAKE_INSTRUMENT,
-                                         path("eight.mid"),
-                                         path("out.wav"),
-                                         "--rate",
-                                         "48000",
-                                         "--tail",
-                                         "0"};
-        args.insert(args.end(), options.begin(), options.end());
-        std::ostringstream err;
-        const int code = render::runRenderTool(args, err, false);
-        err_ = err.str();
-        return code;
-    }
-
-    std::filesystem::path dir_;
-    std::string err_;
-};
-
-TEST_F(TransportOptions, StartLoopAndStopShapeTheRenderAndTheEventList) {
-    ASSERT_EQ(render({"--start", "1", "--loop", "2-4", "--passes", "3", "--stop-at", "6",
-                      "--random-blocks", "1-5000", "--events", path("events.tsv")}),
-              0)
-        << err_;
-    // Quarters 1 to 4, twice 2 to 4 again, then 4 to 6: 9 quarters.
-    SF_INFO info{};
-    SNDFILE* wav = sf_open(path("out.wav").c_str(), SFM_READ, &info);
-    ASSERT_NE(wav, nullptr);
-    sf_close(wav);
-    EXPECT_EQ(info.frames, 9 * kQuarter);
-    std::ifstream in(path("events.tsv"));
-    std::stringstream text;
-    text << in.rdbuf();
-    EXPECT_EQ(text.str(),
-              "event\t0\t90 31 40\n"
-              "event\t24000\t90 32 40\n"
-              "event\t48000\t90 33 40\n"
-              "event\t72000\t90 32 40\n"
-              "event\t96000\t90 33 40\n"
-              "event\t120000\t90 32 40\n"
-              "event\t144000\t90 33 40\n"
-              "event\t168000\t90 34 40\n"
-              "event\t192000\t90 35 40\n");
-}
-
-TEST_F(TransportOptions, InconsistentPositionsAreUsageErrors) {
-    struct Case {
-        std::vector<std::string> options;
-        const char* message;
-    };
-    const std::vector<Case> cases = {
-        {{"--loop", "4-2"}, "--loop 4-2: the loop must end after it starts"},
-        {{"--loop", "4"}, "--loop wants FROM-TO"},
-        {{"--loop", "2-x"}, "--loop wants a number"},
-        {{"--passes", "3"}, "--passes goes with --loop"},
-        {{"--loop", "2-4", "--passes", "0"}, "--passes wants a whole number from 1"},
-        {{"--start", "-1"}, "--start wants quarter notes from 0"},
-        {{"--start", "9"}, "--start 9 is not before the end of"},
-        {{"--stop-at", "9"}, "--stop-at 9 lies past the end of"},
-        {{"--start", "4", "--stop-at", "3"}, "--stop-at must come after --start"},
-        {{"--loop", "1-3", "--start", "5"}, "ends before playback starts (quarter 5)"},
-        {{"--loop", "2-7", "--stop-at", "6"}, "ends after the transport stops (quarter 6)"},
-    };
-    for (const Case& c : cases) {
-        std::string line;
-        for (const auto& a : c.options)
-            line += a + " ";
-        EXPECT_EQ(render(c.options), 1) << line << "\n" << err_;
-        EXPECT_NE(err_.find(c.message), std::string::npos) << line << "\n" << err_;
-    }
 }
 
 }  // namespace

@@ -96,14 +96,13 @@ TEST_F(PreferenceFile, BadLinesAreIgnoredOnReadingAndKeptOnWriting) {
     EXPECT_EQ(readIntPreference(kPrefEyeCandy, 1), 0);
 }
 
-TEST_F(PreferenceFile, TheLastOfRepeatedNamesCountsAndAWriteLeavesOne) {
+TEST_F(PreferenceFile, RepeatedNamesAndBinaryJunkAreSurvived) {
+    // The last of repeated names counts, and a write leaves one.
     writeFile("OSC Base Port=1\r\nOSC Base Port=2\r\n");
     EXPECT_EQ(readIntPreference(kPrefOscBasePort, 7000), 2);
     writeIntPreference(kPrefOscBasePort, 3);
     EXPECT_EQ(readFile(), "OSC Base Port=3\n");
-}
 
-TEST_F(PreferenceFile, BinaryJunkGivesDefaults) {
     std::string junk;
     for (int i = 0; i < 4096; ++i) {
         junk += static_cast<char>((i * 7919) % 256);
