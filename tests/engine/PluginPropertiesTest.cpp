@@ -232,30 +232,21 @@ TEST_F(PluginProperties, DefaultBasePortReapplyingAndOutlandishOffsets) {
     EXPECT_EQ(p.oscPort(), 0);
 }
 
+// The registry's own numbering is tested with it; here: a plug-in registers
+// when made and takes its local id at resume.
 TEST_F(PluginProperties, RegistryIdsOfLiveInstances) {
-    auto first = std::make_unique<QX4Controller::ZephCorvane>(hostCallback);
-    QX4Controller::ZephCorvane second(hostCallback);
+    QX4Controller::ZephCorvane first(hostCallback), second(hostCallback);
     std::uint32_t local = 0, global = 0;
-    ASSERT_TRUE(InstanceRegistry::ids(first.get(), local, global));
-    EXPECT_EQ(global, 1u);
-    EXPECT_EQ(local, 0u);
-    InstanceRegistry::ids(&second, local, global);
+    ASSERT_TRUE(InstanceRegistry::ids(&second, local, global));
     EXPECT_EQ(global, 2u);
-    first.reset();
-    QX4Controller::ZephCorvane third(hostCallback);
-    InstanceRegistry::ids(&third, local, global);
-    EXPECT_EQ(global, 1u);
-
-    for (auto* instance : {&second, &third}) {
+    EXPECT_EQ(local, 0u);
+    for (auto* instance : {&second, &first}) {
         AEffect* effect = instance->getAeffect();
         effect->dispatcher(effect, effMainsChanged, 0, 1, nullptr, 0.0f);
     }
     InstanceRegistry::ids(&second, local, global);
     EXPECT_EQ(local, 1u);
     EXPECT_EQ(global, 2u);
-    InstanceRegistry::ids(&third, local, global);
-    EXPECT_EQ(local, 2u);
-    EXPECT_EQ(global, 1u);
 }
 
 TEST_F(PluginProperties, InterfaceCategoryDefaultComesFromThePreference) {
@@ -263,15 +254,6 @@ TEST_F(PluginProperties, InterfaceCategoryDefaultComesFromThePreference) {
     EXPECT_EQ(make().getParameterNative(kParamInterfaceCategory), 1.0f);
     prefs.ints[platform::kPrefDefaultInterfaceCategory] = -3;
     EXPECT_EQ(make().getParameterNative(kParamInterfaceCategory), 0.0f);
-}
-
-TEST_F(PluginProperties, FreshProgramHoldsTheTableDefaults) {
-    auto& p = make();
-    char name[32] = {};
-    p.getProgramName(name);
-    EXPECT_STREQ(name, "Defaults");
-    for (int i = 0; i < kNumParameters; ++i)
-        EXPECT_EQ(p.getParameterNative(i), parameterTable()[i].defaultNative()) << i;
 }
 
 }  // namespace

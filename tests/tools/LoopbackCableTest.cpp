@@ -1,12 +1,8 @@
 // The software loop-back cable: decoding as the output comes, what the far
-// end passes on, the faults it injects, and the table through which
-// tavro-render offers the far end to the plug-in.
+// end passes on, and the faults it injects.
 
-#include "render/HostMidiInputExport.h"
 #include "render/LoopbackCable.h"
 #include "render/RenderTool.h"
-
-#include "platform/MemoryMidiInput.h"
 
 #include "ReferenceEncoder.h"
 
@@ -14,7 +10,6 @@
 
 #include <filesystem>
 #include <sstream>
-#include <stdexcept>
 
 namespace {
 
@@ -147,56 +142,6 @@ TEST(LoopbackCable, FaultsDamageTheMessageTheyNameAndTheFarEndCopesAsAReceiver) 
                                 }));
     ASSERT_EQ(cable.pending().size(), 1u);
     EXPECT_EQ(render::cableFaultText(cable.pending()[0]), "lose-byte@99");
-}
-
-TEST(LoopbackCable, FaultsAreWrittenKindAtIndex) {
-    const CableFault f = render::parseCableFault("extra-message@12345678901");
-    EXPECT_EQ(f.kind, CableFault::Kind::extraMessage);
-    EXPECT_EQ(f.message, 12345678901u);
-    EXPECT_EQ(render::cableFaultText(render::parseCableFault("lose-byte@0")), "lose-byte@0");
-    for (const char* bad : {"flip-bit", "flip-bit@", "flip-bit@-1", "flip-bit@1x", "flip-bit@ 1",
-                            "lose-bit@3", "@3", ""})
-        EXPECT_THROW(render::parseCableFault(bad), std::invalid_argument) << bad;
-}
-
-// ---- The far end offered to plug-ins ----------------------------------------------
-
-struct CallbackRecord {
-    std::vector<Bytes> received;
-};
-
-void recordCallback(void* listener, const std::uint8_t* bytes, std::size_t length) {
-    static_cast<CallbackRecord*>(listener)->received.emplace_back(bytes, bytes + length);
-}
-
-TEST(HostMidiInputExport, OffersTheDevicesThroughTheCTableWhileItLives) {
-    platform::MemoryMidiInputSystem devices;
-    devices.addDevice("Loop");
-    EXPECT_EQ(tavro_host_midi_input(), nullptr);
-    {
-        render::HostMidiInputExport offered(devices);
-        EXPECT_THROW(render::HostMidiInputExport again(devices), std::logic_error);
-        const TavroHostMidiInput* table = tavro_host_midi_input();
-        ASSERT_EQ(table, &offered.table());
-        EXPECT_EQ(table->version, TAVRO_HOST_MIDI_INPUT_VERSION);
-        EXPECT_EQ(table->deviceCount(table->context), 1);
-        char name[3];
-        EXPECT_EQ(table->deviceName(table->context, 0, name, sizeof name), 4);
-        EXPECT_STREQ(name, "Lo");  // cut to the buffer, terminated
-        EXPECT_EQ(table->deviceName(table->context, 1, name, sizeof name), -1);
-
-        CallbackRecord record;
-        void* handle = table->open(table->context, 0, &recordCallback, &record);
-        ASSERT_NE(handle, nullptr);
-        EXPECT_EQ(table->open(table->context, 0, &recordCallback, &record), nullptr);  // busy
-        EXPECT_EQ(table->open(table->context, 7, &recordCallback, &record), nullptr);
-        const std::uint8_t note[] = {0x90, 0x40, 0x7F};
-        EXPECT_TRUE(devices.send(0, note, 3));
-        EXPECT_EQ(record.received, (std::vector<Bytes>{{0x90, 0x40, 0x7F}}));
-        table->close(table->context, handle);
-        EXPECT_FALSE(devices.send(0, note, 3));
-    }
-    EXPECT_EQ(tavro_host_midi_input(), nullptr);
 }
 
 // ---- The options of tavro-render -----------------------------------------------

@@ -103,39 +103,6 @@ TEST(Renderer, BlockSizesFollowTheSizerAndTheEndCutsTheLastBlock) {
     EXPECT_EQ(log.lines.back(), "mains 0");
 }
 
-TEST(Renderer, EachBlockSeesTheTransportOfItsFirstSample) {
-    // 120 BPM, then 60 BPM from beat 4; 3/4 from bar 2 (beat 4).
-    const TempoMap map(480, {{0, 500000}, {1920, 1000000}}, {{1920, 3, 4}}, TempoMap::Defaults());
-    Transport transport(map, 44100);
-    const std::int64_t stop = 4 * 44100;
-    transport.setPlayRange(0, stop);
-    auto plugin = loadFake();
-    Renderer renderer(*plugin, 44100, BlockSizer::random(100, 2000, 9));
-    renderer.render(Schedule(), transport, stop + 5000,
-                    [](const float*, std::size_t, std::int64_t) {});
-    const Log log = readLog(*plugin);
-    ASSERT_GT(log.blocks.size(), 10u);
-    const VstInt32 valid =
-        kVstPpqPosValid | kVstTempoValid | kVstBarsValid | kVstCyclePosValid | kVstTimeSigValid;
-    bool sawStop = false;
-    for (std::size_t i = 0; i < log.blocks.size(); ++i) {
-        const Block& b = log.blocks[i];
-        const bool playing = b.start < stop;
-        const auto p = map.positionAtSample(playing ? b.start : stop, 44100);
-        EXPECT_DOUBLE_EQ(b.ppq, p.ppq) << b.start;
-        EXPECT_DOUBLE_EQ(b.tempo, p.tempo) << b.start;
-        EXPECT_DOUBLE_EQ(b.barStart, p.barStartPpq) << b.start;
-        EXPECT_EQ(b.numerator, p.numerator);
-        EXPECT_EQ(b.flags & valid, valid);
-        EXPECT_EQ((b.flags & kVstTransportPlaying) != 0, playing) << b.start;
-        const bool changed = i == 0 || (!playing && !sawStop);
-        EXPECT_EQ((b.flags & kVstTransportChanged) != 0, changed) << b.start;
-        sawStop = sawStop || !playing;
-    }
-    EXPECT_TRUE(sawStop);
-    EXPECT_DOUBLE_EQ(log.blocks.back().ppq, 4.0 + 2.0);  // 2 s at 120, then 2 s at 60
-}
-
 TEST(Renderer, SchedulesFileEventsOnRoundedSamplesAndSplitsEscapes) {
     // 96 ticks a quarter at 120 BPM: a tick is 1/192 s = 229.6875 samples
     // at 44100 Hz.

@@ -48,13 +48,6 @@ private:
     platformtest::SavedVariable savedHome_{"HOME"};
 };
 
-TEST_F(PreferenceFile, ReadingLeavesNoFolderBehind) {
-    readIntPreference(kPrefOscBasePort, 7000);
-    std::string skin;
-    readSkinPreference(skin);
-    EXPECT_FALSE(fs::exists(configHome));
-}
-
 TEST_F(PreferenceFile, WritingCreatesTheFoldersAndLeavesOnlyTheFile) {
     writeIntPreference(kPrefOscBasePort, 9000);
     writeSkinPreference("a\\b\nc=d");
