@@ -9,11 +9,14 @@ packages=(
   # libraries of the Linux build
   liblua5.1-0-dev libfreetype-dev libftgl-dev libpng-dev zlib1g-dev libglew-dev
   liboscpack-dev libsndfile1-dev libasound2-dev libx11-dev libgl-dev libglu1-mesa-dev
+  libxtst-dev
   # tests and benchmarks
   googletest libgtest-dev libgmock-dev libbenchmark-dev liblo-tools
   # Windows cross build, its dependencies' sources, and Wine to run it
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   dpkg-dev wine wine64 xvfb xauth
+  # the editor's tests: software GL under Xvfb, fonts, synthesised input
+  libgl1-mesa-dri libglx-mesa0 fonts-dejavu-core xdotool x11-apps
 )
 
 missing=()

@@ -18,7 +18,7 @@ void putOut(void* data, const T& value) {
 }  // namespace
 
 ZephCorvaneBase::ZephCorvaneBase(audioMasterCallback audioMaster, const QX::PluginHelpers* helpers)
-    : ZephAuBase(audioMaster, 1, kNumParameters) {
+    : ZephAuBase(audioMaster, 1, kNumParameters), helpers_(helpers) {
     if (helpers) {
         scripting_ = helpers->createMidiScripting(*this);
         oscServer_ = helpers->createOscServer(*this, scripting_.get());
@@ -60,7 +60,9 @@ ZephCorvaneBase::~ZephCorvaneBase() {
 void ZephCorvaneBase::destroyHelpers() {
     // Out of the registry first: other instances' scripts and OSC addresses
     // find instances there. Then no thread of ours may call in any more
-    // before the helpers go.
+    // before the helpers go. An open editor's render thread reads this
+    // object: it goes first.
+    setEditor(nullptr);
     InstanceRegistry::remove(this);
     oscServer_->StopTasks();
     if (scripting_)
@@ -79,6 +81,13 @@ void ZephCorvaneBase::initialise() {
         scripting_->Initialise();
     oscServer_->Initialise();
     oscServer_->StartTasks();
+    if (helpers_) {
+        bool advertise = false;
+        if (AEffEditor* view = helpers_->createEditor(*this, advertise)) {
+            setEditor(view);
+            setFlag(effFlagsHasEditor, advertise);
+        }
+    }
 }
 
 void ZephCorvaneBase::closeHook() {

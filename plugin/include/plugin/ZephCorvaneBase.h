@@ -125,6 +125,7 @@ protected:
     // takes one writer at a time.
     std::mutex controlWriteMutex_;
     // Declared before the OSC server, which uses it: destroyed after it.
+    const QX::PluginHelpers* helpers_ = nullptr;
     std::unique_ptr<QX::MidiScripting> scripting_;
     std::unique_ptr<QX::OscServerControl> oscServer_;
     std::atomic<int> oscPort_{0};

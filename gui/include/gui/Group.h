@@ -1,0 +1,62 @@
+#pragma once
+// Groups hold elements (without owning them) and move them by an offset;
+// named groups draw a frame with their name in a gap of its top edge.
+
+#include <string>
+#include <vector>
+
+#include "gui/UIElement.h"
+
+namespace QX {
+
+class Group : public UIElement {
+public:
+    explicit Group(Manager* manager);
+
+    void Idle() override;
+    void Draw() override;
+    void DrawOverlay() override;
+    void UnionBounds(Box& box) override;
+    // Hidden groups hide their children; with group hit-testing on, the
+    // group itself when no child is hit and the point is in its own box.
+    UIElement* HitTest(Point p) override;
+    void SetVisible(bool v) override;
+
+    // Appends, sets the parent and gives the child the group's visibility.
+    void Add(UIElement* element);
+    void SetPosition(float x, float y);
+
+    std::vector<UIElement*> children;
+    float offset[3] = {0, 0, 0};
+
+protected:
+    void DrawChildren();
+    void DrawChildrenOverlay();
+};
+
+// Process-wide colours of named groups; the layout script may replace them.
+extern float groupActiveColour[4];
+extern float groupInactiveColour[4];
+
+class NamedGroup : public Group {
+public:
+    // margins: top, bottom, left, right.
+    NamedGroup(Manager* manager, const std::string& name, const float margins[4]);
+
+    void Draw() override;
+    void UnionBounds(Box& box) override;
+    void MouseEnter() override;
+    void MouseLeave() override;
+    // Builds the frame and places the name (render thread, once).
+    void Layout() override;
+    void SetVisible(bool v) override;
+
+    std::string name;
+    float margins[4];
+    float colour[4];
+    float targetColour[4];
+    int titleIndex = -1;
+    float outline[12] = {};
+};
+
+}  // namespace QX

@@ -1,0 +1,268 @@
+#pragma once
+// One Manager per open editor window: it owns every element, renderer,
+// texture and font of the window, runs the render thread that owns the GL
+// context, composes the frames (cached 2D layer, lit controls, banner,
+// floating tooltip) and turns pointer and key input into calls on the
+// element tree, bracketing parameter gestures with the host's begin/end
+// edit.
+//
+// Threads: the input thread (Windows: the host's user-interface thread;
+// Linux: the render thread, which reads the window's X connection) and the
+// render thread share the element tree and the single words below without a
+// lock. Construction, the layout script and destruction run on the
+// user-interface thread. The only lock is the font lock.
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "gui/Geometry.h"
+#include "gui/TextRun.h"
+
+class ZephCorvaneBase;
+struct MidiHistory;
+
+namespace QX {
+
+class UIElement;
+class Group;
+class Effect;
+class Font;
+class Texture;
+class StaticText;
+class ManagerPlatformBridge;
+
+struct ParameterInfo {
+    int index = 0;
+    char name[56] = {};
+    int type = 0;
+    float minimum = 0, maximum = 1, defaultValue = 0;
+    ZephCorvaneBase* plugin = nullptr;
+};
+
+// What the Manager asks of the editor that hosts it. Calls come from the
+// input thread; the editor decides when they reach the host.
+class ManagerHost {
+public:
+    virtual ~ManagerHost() = default;
+    virtual void BeginEdit(int index) = 0;
+    virtual void EndEdit(int index) = 0;
+    // A control changed a parameter (already set in the plug-in).
+    virtual void Automate(int index, float normalized) = 0;
+    // The corner drag resized the window to (width, height) pixels.
+    virtual void SizeWindow(int width, int height) = 0;
+    virtual void CaptureMouse() = 0;
+    virtual void ReleaseMouse() = 0;
+};
+
+// Six auto-reset events that wake the render thread.
+class RenderEvents {
+public:
+    static constexpr int kQuit = 0, kWake1 = 1, kPause = 2, kWake3 = 3, kResize = 4, kRedraw = 5;
+    void Set(int index);
+    // The lowest signalled event (now reset), or -1.
+    int Take();
+    // Waits at most `milliseconds` (forever when negative) for an event and
+    // takes it; -1 on time-out.
+    int Wait(int milliseconds);
+
+private:
+    std::mutex mutex_;
+    std::condition_variable signalled_;
+    unsigned bits_ = 0;
+};
+
+// Process-wide, per library: read from the preferences at every Manager
+// construction.
+struct DisplayFlags {
+    std::atomic<bool> eyeCandy{true};
+    std::atomic<bool> constantRedraw{true};
+    std::atomic<bool> floatingTooltip{false};
+};
+DisplayFlags& displayFlags();
+// Banner text colour, set by the layout script.
+extern float bannerTextColour[4];
+// The plug-in and parameter of the last gesture begun (read by the MIDI
+// scripts).
+struct LastTouched {
+    std::atomic<ZephCorvaneBase*> plugin{nullptr};
+    std::atomic<int> index{-1};
+};
+LastTouched& lastTouched();
+
+class Manager {
+public:
+    explicit Manager(ZephCorvaneBase* plugin);
+    virtual ~Manager();
+    Manager(const Manager&) = delete;
+    Manager& operator=(const Manager&) = delete;
+
+    // ---- Slots ----------------------------------------------------------------
+    virtual void Idle();
+    virtual void InitGLHook() {}
+    class RenderingShutdowner {
+    public:
+        virtual ~RenderingShutdowner() = default;
+        virtual void Run() {}
+    };
+    virtual RenderingShutdowner* CreateShutdowner() { return new RenderingShutdowner; }
+    virtual void DrawUITexture();
+    virtual void DrawParameterInfoHook(Font* /*font*/, int /*index*/, float /*x*/, float /*y*/,
+                                       const std::string& /*tooltip*/) {}
+    virtual void DrawBackground(bool /*reload*/) {}
+
+    // ---- Layout and lifecycle (user-interface thread) ---------------------------
+    // Title and projection constants from the window size.
+    void UpdateLayout();
+    // Starts the render thread drawing through `bridge` (taken over).
+    void CreateRenderTask(std::unique_ptr<ManagerPlatformBridge> bridge);
+    void StopRenderTask();
+    void SetBridge(std::unique_ptr<ManagerPlatformBridge> newBridge);
+    ManagerPlatformBridge* Bridge() const { return bridge.get(); }
+    // Wakes the render thread with one of the RenderEvents.
+    void SetEvent(int index);
+    // Asks for the cached layer to be drawn again.
+    void Redraw() { SetEvent(RenderEvents::kRedraw); }
+
+    // ---- Input (input thread) -----------------------------------------------------
+    // Points in window units, origin bottom left, y up.
+    void MouseMove(Point p);
+    void MouseDown(Point p, int modifiers, int clickCount);
+    void MouseDrag(Point p, int modifiers);
+    void MouseUp(Point p, int modifiers);
+    void SetKeyFocus(UIElement* element);
+    Point ViewToDesign(Point p) const;
+    void BeginParameterEdit(int index);
+    // Sets a parameter from a control: the plug-in gets the value now, the
+    // host is told through ManagerHost::Automate.
+    void SetParameterFromEditor(int index, float plainValue);
+
+    // ---- Texts ----------------------------------------------------------------------
+    void AddDefaultInfoTexts();
+    int AddInfoText(const std::string& text);
+    const std::string* InfoText(int id) const;
+    void SetBannerPosition(float y);
+
+    // ---- Frames (render thread) ---------------------------------------------------------
+    void InitGL();
+    void RenderUITexture();
+    void RenderFrame();
+    void DrawOverlay();
+    void DrawParameterInfo(int index, float x, float y, std::string* tooltip);
+    void ShutdownGL();
+    // Elements and renderers call this while a fade or glide is in progress,
+    // so an editor without constant redraw keeps drawing until it settles.
+    void KeepAnimating() { animating_ = true; }
+    // Writes the next frame drawn, read back from GL, to a PNG file; true
+    // once written. [any thread but audio; waits at most `timeoutMs`]
+    bool SaveNextFrame(const std::string& pngPath, int timeoutMs);
+    // Frames drawn since the render thread started. [any-thread]
+    std::uint64_t FramesDrawn() const { return framesDrawn_.load(); }
+    // Counts input, parameter and history changes; a frame is drawn when it
+    // moved (or constant redraw is on).
+    void NoteInput() { inputSerial_.fetch_add(1, std::memory_order_relaxed); }
+
+    // ---- Fields ------------------------------------------------------------------------
+    std::vector<UIElement*> elements;
+    std::vector<Texture*> textures;
+    std::vector<Effect*> effects;
+    std::vector<Font*> fonts;
+    Group* root = nullptr;
+    bool drawOverlays = false;
+    std::unique_ptr<ManagerPlatformBridge> bridge;
+    ManagerHost* host = nullptr;
+
+    UIElement* capturedElement = nullptr;
+    int captureModifiers = 0;
+
+    Font* mainFont = nullptr;
+    Font* labelFont = nullptr;
+    Font* textFieldFont = nullptr;
+    StaticText* titleText = nullptr;
+    StaticText* labelText = nullptr;
+    int titleIndex = -1;
+
+    std::vector<ParameterInfo> parameterInfo;
+    std::uint32_t serial = 0;
+    unsigned uiTexture = 0;
+    unsigned framebuffer = 0;
+    std::int16_t editorRect[4] = {0, 0, 0, 0};  // top, left, bottom, right
+
+    std::map<UIElement*, Box> hoverBoxes;
+    std::atomic<int> hoverId{-1};
+    std::atomic<int> editId{-1};
+    std::atomic<UIElement*> hoverElement{nullptr};
+    std::atomic<UIElement*> hoverControl{nullptr};
+    UIElement* keyFocus = nullptr;
+    Point lightTarget;
+
+    float tipAlpha = 0, tipX = 0, tipY = 0, tipWidth = 0, tipHeight = 0;
+    char tipText[260] = {};
+
+    std::map<int, std::string> infoTexts;
+    float bannerColour[4] = {0.9f, 0.9f, 0.9f, 0.1f};
+    float clearColour[3] = {0, 0, 0};
+    Box bannerBox;
+    int bannerMode = 0;
+    float titleX = 60;
+    float infoX = -1;
+
+    float aspect = 1, xScale = 1, yScale = 1, fieldOfView = 65, eyeDistance = 1, eyeX = 0, eyeY = 0;
+    float framesPerSecond = 0, frameTime = 0;
+    double elapsed = 0;
+
+    std::atomic<int> viewportWidth{0}, viewportHeight{0};
+    std::atomic<int> width{0}, height{0};
+    int backingWidth = 0, backingHeight = 0;
+    int designWidth = 0, designHeight = 0;
+
+    bool resizing = false;
+    int resizeStartX = 0, resizeStartBottom = 0, resizeStartWidth = 0, resizeStartHeight = 0;
+    bool hiDensity = false;
+    float lightPosition[4] = {0, 0, 50, 1};
+
+    TextRun nameRun, displayRun, labelRun, infoRun, tipRun;
+
+    std::atomic<bool> renderThreadRunning{false};
+    RenderEvents events;
+    std::vector<std::pair<unsigned, int>> displayLists;
+    RenderingShutdowner* shutdowner = nullptr;
+    ZephCorvaneBase* plugin;
+    MidiHistory* midiHistory = nullptr;
+
+    // The smallest window the corner drag makes, in pixels.
+    static constexpr int kMinimumWidth = 200;
+    static constexpr int kMaximumWidth = 1024;
+    static constexpr int kMaximumHeight = 512;
+
+protected:
+    void RenderThreadMain();
+    int WaitForRenderEvent(int milliseconds);
+    bool FrameNeeded();
+    void ResizeDrag(Point p);
+    void WriteRequestedFrame();
+
+private:
+    std::thread renderThread_;
+    std::atomic<bool> animating_{true};
+    std::atomic<std::uint64_t> framesDrawn_{0};
+    std::atomic<std::uint32_t> inputSerial_{0};
+    std::uint32_t drawnInputSerial_ = 0;
+    std::vector<float> drawnParameters_;
+    std::int32_t drawnHistory_[5] = {-1, -1, -1, -1, -1};
+    int cachedInfoId_ = -1;
+    std::string cachedInfoText_;
+
+    std::mutex frameRequestMutex_;
+    std::condition_variable frameWritten_;
+    std::string frameRequestPath_;
+    bool frameRequestDone_ = false;
+};
+
+}  // namespace QX

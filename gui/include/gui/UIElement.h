@@ -1,0 +1,69 @@
+#pragma once
+// The element tree: everything drawn in the editor apart from the banner and
+// the tooltip. Elements are created by the layout script on the
+// user-interface thread before the render task starts; the Manager owns and
+// deletes them. Pointer and key operations run on the input thread, Idle and
+// drawing on the render thread; the single words they share are written by
+// one side only.
+
+#include "gui/Geometry.h"
+
+namespace QX {
+
+class Manager;
+class Group;
+class Font;
+
+class UIElement {
+public:
+    // Appends the element to the Manager's list, which owns it.
+    explicit UIElement(Manager* manager);
+    virtual ~UIElement() = default;
+    UIElement(const UIElement&) = delete;
+    UIElement& operator=(const UIElement&) = delete;
+
+    virtual void Idle() {}
+    virtual void Draw() {}
+    virtual void DrawOverlay() {}
+    virtual void UnionBounds(Box& /*box*/) {}
+    virtual void MouseDown(Point /*p*/, int /*modifiers*/, int /*clickCount*/) {}
+    virtual void MouseDrag(Point /*p*/, int /*modifiers*/) {}
+    virtual void MouseUp(Point /*p*/, int /*modifiers*/) {}
+    virtual void MouseEnter() {}
+    virtual void MouseLeave() {}
+    virtual UIElement* HitTest(Point /*p*/) { return nullptr; }
+    virtual void Layout() {}
+    virtual void PostLayout() {}
+    // Draws into the cached layer.
+    virtual void DrawStatic(Font* /*font*/) {}
+    virtual bool KeyDown(int /*character*/, int /*mappedCharacter*/, int /*virtualKey*/) {
+        return false;
+    }
+    virtual void FocusLost() {}
+    virtual void SetVisible(bool v) { visible = v; }
+
+    // The box united into an empty one, moved by every enclosing group.
+    Box AbsoluteBox();
+
+    Manager* manager;
+    Group* parent = nullptr;
+    bool visible = true;
+    Box box;
+};
+
+class ControlBase : public UIElement {
+public:
+    using UIElement::UIElement;
+    void UnionBounds(Box& b) override { b.Unite(box); }
+    // Itself when the point is inside the box (edges included), whatever
+    // its visibility.
+    UIElement* HitTest(Point p) override { return box.Contains(p) ? this : nullptr; }
+
+    bool stepped = false;
+};
+
+// Set by the Manager only while it tracks the pointer: groups then report
+// themselves when no child is hit.
+extern bool groupHitTesting;
+
+}  // namespace QX
