@@ -44,6 +44,9 @@ public:
     virtual bool Key(int character, int virtualKey) = 0;
     virtual void FocusLost() = 0;
     virtual void Moved(int /*x*/, int /*y*/) {}
+    // Part of the window must be drawn again (X keeps no copy of a covered
+    // window); an editor that skips unchanged frames draws the next one.
+    virtual void Exposed() {}
 };
 
 // Where and how big the child window is made.
