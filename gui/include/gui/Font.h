@@ -51,6 +51,9 @@ public:
     float Descender();  // negative below the baseline, as FreeType reports it
     // Sum of glyph advances and the tallest glyph top, in design units.
     void Measure(const std::string& text, float& width, float& height);
+    // [render-thread] Deletes the face's GL objects (glyph textures); the
+    // font is prepared again by the next SetScale.
+    void ReleaseGL();
     // GL name of the glyph texture the quads refer to (one per face here).
     unsigned GlyphTexture();
 

@@ -44,6 +44,8 @@ public:
     virtual bool Key(int character, int virtualKey) = 0;
     virtual void FocusLost() = 0;
     virtual void Moved(int /*x*/, int /*y*/) {}
+    // Part of the window was uncovered and needs a frame.
+    virtual void Exposed() {}
 };
 
 // Where and how big the child window is made.
