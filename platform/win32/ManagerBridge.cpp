@@ -291,6 +291,9 @@ public:
     void SetSize(int newWidth, int newHeight) override {
         width = newWidth;
         height = newHeight;
+        if (window == nullptr) {
+            return;  // the host's window would grow by the whole size
+        }
         RECT child{};
         GetWindowRect(window, &child);
         const int dw = newWidth - (child.right - child.left);
@@ -324,7 +327,14 @@ private:
     void ReleaseOffscreen() {
         if (offscreenContext != nullptr) {
             if (wglGetCurrentContext() == offscreenContext) {
-                wglMakeCurrent(nullptr, nullptr);
+                // Back to the window's context rather than to none: Wine
+                // keeps the window's GL context alive for good when a bitmap
+                // context is released last on a thread that had both current.
+                if (windowContext != nullptr) {
+                    wglMakeCurrent(windowDC, windowContext);
+                } else {
+                    wglMakeCurrent(nullptr, nullptr);
+                }
             }
             wglDeleteContext(offscreenContext);
             offscreenContext = nullptr;
@@ -346,17 +356,10 @@ private:
     }
 
     void Release() {
-        const HGLRC current = wglGetCurrentContext();
-        if (current != nullptr && (current == windowContext || current == offscreenContext)) {
-            if (current == offscreenContext && windowContext != nullptr) {
-                // Wine keeps the window's GL context alive for good when the
-                // bitmap's context is released last on a thread that had
-                // both current.
-                wglMakeCurrent(windowDC, windowContext);
-            }
+        ReleaseOffscreen();
+        if (windowContext != nullptr && wglGetCurrentContext() == windowContext) {
             wglMakeCurrent(nullptr, nullptr);
         }
-        ReleaseOffscreen();
         if (windowContext != nullptr) {
             wglDeleteContext(windowContext);
             windowContext = nullptr;
