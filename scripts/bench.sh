@@ -9,6 +9,6 @@ build linux-release
 # The editor's cost on software GL, with a display of its own and a
 # preference file of its own (the benchmark switches constant redraw).
 if [ -x "$ROOT/build/linux-release/bench/tavro_editor_bench" ]; then
-  XDG_CONFIG_HOME="$(mktemp -d)" "$ROOT/scripts/with-xvfb.sh" \
+  XDG_CONFIG_HOME="$(mktemp -d)" "$ROOT/tests/common/with-xvfb.sh" \
     "$ROOT/build/linux-release/bench/tavro_editor_bench" "$@"
 fi

@@ -7,6 +7,8 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <thread>
 
@@ -22,6 +24,24 @@
 #endif
 
 namespace {
+
+// A fresh Wine prefix has no fonts; a user would install one. The layout
+// asks for DejaVu Sans after the Windows fonts.
+class WineFonts : public testing::Environment {
+public:
+    void SetUp() override {
+        const char* windows = std::getenv("WINDIR");
+        if (!windows)
+            return;
+        const std::filesystem::path fonts = std::filesystem::path(windows) / "Fonts";
+        std::error_code ignored;
+        std::filesystem::create_directories(fonts, ignored);
+        std::filesystem::copy_file("Z:/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",
+                                   fonts / "DejaVuSans.ttf",
+                                   std::filesystem::copy_options::skip_existing, ignored);
+    }
+};
+[[maybe_unused]] const auto* const wineFonts = testing::AddGlobalTestEnvironment(new WineFonts);
 
 std::string framePath(const char* name) {
     return std::string(TAVRO_TEST_OUTPUT_DIR) + "/" + name + ".png";
