@@ -555,23 +555,29 @@ private:
         if (display_ == nullptr) {
             return false;
         }
-        bool any = false;
-        XErrorTrap trap(display_);
-        while (XPending(display_) > 0) {
-            XEvent event;
-            XNextEvent(display_, &event);
-            // Only the latest of a run of pointer movements matters.
-            if (event.type == MotionNotify && XEventsQueued(display_, QueuedAlready) > 0) {
-                XEvent next;
-                XPeekEvent(display_, &next);
-                if (next.type == MotionNotify) {
-                    continue;
+        // The events are read under the trap and handed over after it:
+        // the editor's answers (focus, resize) make requests with traps of
+        // their own, and traps do not nest.
+        std::vector<XEvent> received;
+        {
+            XErrorTrap trap(display_);
+            while (XPending(display_) > 0) {
+                XEvent event;
+                XNextEvent(display_, &event);
+                // Only the latest of a run of pointer movements matters.
+                if (event.type == MotionNotify && XEventsQueued(display_, QueuedAlready) > 0) {
+                    XEvent next;
+                    XPeekEvent(display_, &next);
+                    if (next.type == MotionNotify) {
+                        continue;
+                    }
                 }
+                received.push_back(event);
             }
-            Dispatch(event);
-            any = true;
         }
-        return any;
+        for (XEvent& event : received)
+            Dispatch(event);
+        return !received.empty();
     }
 
     void Dispatch(XEvent& event) {
