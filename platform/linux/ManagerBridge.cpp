@@ -13,6 +13,8 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
+#include <dlfcn.h>
+#include <link.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -22,6 +24,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
@@ -107,6 +110,35 @@ int characterForKey(KeySym keysym, const char* text, int length) {
         return static_cast<unsigned char>(text[0]);
     }
     return 0;
+}
+
+// Mesa loads its GL driver for a connection's first context and unloads it
+// when the last connection that used it closes; what the driver allocated
+// for itself when it was loaded stays behind, a little memory lost at every
+// close of the editor. Once loaded, the driver stays.
+int collectGlDriver(dl_phdr_info* info, size_t /*size*/, void* found) {
+    const char* name = info->dlpi_name;
+    if (name != nullptr &&
+        (std::strstr(name, "_dri.so") != nullptr || std::strstr(name, "libgallium") != nullptr)) {
+        static_cast<std::vector<std::string>*>(found)->push_back(name);
+    }
+    return 0;
+}
+
+void keepGlDriverLoaded() {
+    static std::atomic<bool> kept{false};
+    if (kept.load()) {
+        return;
+    }
+    std::vector<std::string> drivers;
+    dl_iterate_phdr(collectGlDriver, &drivers);
+    for (const std::string& path : drivers) {
+        // Already loaded: this only takes a reference that is never given
+        // back.
+        if (dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE) != nullptr) {
+            kept.store(true);
+        }
+    }
 }
 
 std::string errorText(Display* display, int code) {
@@ -459,6 +491,7 @@ private:
             return Fail("The editor's OpenGL context could not be made current.");
         }
         current_ = Current::OnWindow;
+        keepGlDriverLoaded();
         return true;
     }
 
@@ -555,29 +588,28 @@ private:
         if (display_ == nullptr) {
             return false;
         }
-        // The events are read under the trap and handed over after it:
-        // the editor's answers (focus, resize) make requests with traps of
-        // their own, and traps do not nest.
-        std::vector<XEvent> received;
+        batch_.clear();
         {
             XErrorTrap trap(display_);
             while (XPending(display_) > 0) {
                 XEvent event;
                 XNextEvent(display_, &event);
                 // Only the latest of a run of pointer movements matters.
-                if (event.type == MotionNotify && XEventsQueued(display_, QueuedAlready) > 0) {
-                    XEvent next;
-                    XPeekEvent(display_, &next);
-                    if (next.type == MotionNotify) {
-                        continue;
-                    }
+                if (event.type == MotionNotify && !batch_.empty() &&
+                    batch_.back().type == MotionNotify) {
+                    batch_.back() = event;
+                } else {
+                    batch_.push_back(event);
                 }
-                received.push_back(event);
             }
         }
-        for (XEvent& event : received)
+        // The editor's handlers run outside the trap: they call back into
+        // the bridge (Focus, SetSize), and the trap's lock is shared by every
+        // editor of the process.
+        for (XEvent& event : batch_) {
             Dispatch(event);
-        return !received.empty();
+        }
+        return !batch_.empty();
     }
 
     void Dispatch(XEvent& event) {
@@ -700,6 +732,7 @@ private:
     GLXPbuffer pbuffer_ = 0;
     GLXContext offscreenContext_ = nullptr;
     std::vector<std::uint8_t> offscreenPixels_;
+    std::vector<XEvent> batch_;
     int offscreenWidth_ = kOffscreenWidth;
     int offscreenHeight_ = kOffscreenHeight;
     Current current_ = Current::Nothing;

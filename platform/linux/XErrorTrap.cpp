@@ -29,6 +29,10 @@ TrapState& state() {
     return s;
 }
 
+// Traps this thread holds: only the outermost takes the lock and installs
+// the handler.
+thread_local int tDepth = 0;
+
 int trapHandler(Display* display, XErrorEvent* event) {
     TrapState& s = state();
     if (display != s.display) {
@@ -44,6 +48,9 @@ int trapHandler(Display* display, XErrorEvent* event) {
 }  // namespace
 
 XErrorTrap::XErrorTrap(Display* display) : display_(display) {
+    if (tDepth++ > 0) {
+        return;
+    }
     trapMutex().lock();
     TrapState& s = state();
     s.display = display;
@@ -54,6 +61,9 @@ XErrorTrap::XErrorTrap(Display* display) : display_(display) {
 }
 
 XErrorTrap::~XErrorTrap() {
+    if (--tDepth > 0) {
+        return;
+    }
     TrapState& s = state();
     // Errors of requests still in flight are read later by whoever reads the
     // connection next; the owner of the connection syncs before it lets go

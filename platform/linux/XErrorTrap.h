@@ -5,7 +5,7 @@
 // errors of one connection for as long as the trap lives, passes errors of
 // every other connection to the handler it replaced, and then puts that
 // handler back. Traps of different threads take turns (a process-wide lock);
-// a thread must not nest them.
+// a trap inside another of the same thread joins it (same connection only).
 
 #include <X11/Xlib.h>
 

@@ -3,7 +3,6 @@
 // input comes through the X server (XTEST), pictures from the screen.
 // Runs under a private Xvfb (tests/common/with-xvfb.sh).
 
-#include "GlDriver.h"
 #include "platform/Diagnostics.h"
 #include "platform/ManagerPlatformBridge.h"
 #include "platform/ViewerWindow.h"
@@ -167,9 +166,6 @@ public:
 private:
     void Run() {
         const bool ok = bridge_->CreateContext();
-        if (ok) {
-            testsupport::KeepGlDriverLoaded();
-        }
         created_.store(ok);
         while (!stop_.load()) {
             std::vector<std::packaged_task<void()>> tasks;
