@@ -13,6 +13,7 @@
 
 #include "gui/Manager.h"
 #include "platform/ManagerPlatformBridge.h"
+#include "plugin/EditorFrames.h"
 #include "vst/AEffEditor.h"
 
 class ZephCorvaneBase;
@@ -33,7 +34,10 @@ public:
     virtual void CreateUI(Manager& manager) = 0;
 };
 
-class CarbonVSTEditor : public ZephEditor, public ManagerHost, public EditorWindowEvents {
+class CarbonVSTEditor : public ZephEditor,
+                        public ManagerHost,
+                        public EditorWindowEvents,
+                        public EditorFrameWriter {
 public:
     explicit CarbonVSTEditor(AudioEffect* effect);
     ~CarbonVSTEditor() override;
@@ -51,6 +55,9 @@ public:
     virtual void setParameter(int /*index*/, float /*value*/) {}
     virtual void createManager() = 0;
     virtual void createGui() = 0;
+
+    bool WriteNextFrame(const char* path, int timeoutMs) override;
+    long long FramesDrawn() const override;
 
     // The size handed to the host before a Manager exists.
     void SetDefaultSize(int width, int height);
@@ -72,6 +79,7 @@ public:
     bool Key(int character, int virtualKey) override;
     void FocusLost() override;
     void Moved(int x, int y) override;
+    void Exposed() override;
 
     // Maps a host key code (effEditKeyDown) to the character an element gets.
     static int CharacterForHostKey(const VstKeyCode& key);

@@ -78,14 +78,9 @@ private:
     unsigned bits_ = 0;
 };
 
-// Process-wide, per library: read from the preferences at every Manager
-// construction.
-struct DisplayFlags {
-    std::atomic<bool> eyeCandy{true};
-    std::atomic<bool> constantRedraw{true};
-    std::atomic<bool> floatingTooltip{false};
-};
-DisplayFlags& displayFlags();
+// The three display preferences ("Enable eye candy", "Enable constant
+// redraw", "Enable floating tooltip") are process-wide flags in
+// platform::processSettings(), read again at every Manager construction.
 // Banner text colour, set by the layout script.
 extern float bannerTextColour[4];
 // The plug-in and parameter of the last gesture begun (read by the MIDI
@@ -120,10 +115,11 @@ public:
     // ---- Layout and lifecycle (user-interface thread) ---------------------------
     // Title and projection constants from the window size.
     void UpdateLayout();
-    // Starts the render thread drawing through `bridge` (taken over).
-    void CreateRenderTask(std::unique_ptr<ManagerPlatformBridge> bridge);
-    void StopRenderTask();
+    // Gives the Manager the window it draws into (before CreateRenderTask).
     void SetBridge(std::unique_ptr<ManagerPlatformBridge> newBridge);
+    // Starts the render thread; a second call while it runs only says so.
+    void CreateRenderTask();
+    void StopRenderTask();
     ManagerPlatformBridge* Bridge() const { return bridge.get(); }
     // Wakes the render thread with one of the RenderEvents.
     void SetEvent(int index);
@@ -247,6 +243,8 @@ protected:
     bool FrameNeeded();
     void ResizeDrag(Point p);
     void WriteRequestedFrame();
+    // The cached layer's quad over the whole window.
+    void DrawUIQuad();
 
 private:
     std::thread renderThread_;
@@ -259,10 +257,16 @@ private:
     int cachedInfoId_ = -1;
     std::string cachedInfoText_;
 
+    int uiTextureWidth_ = 1024, uiTextureHeight_ = 512;
+    std::mutex threadEndMutex_;
+    std::condition_variable threadEnded_;
+    bool threadHasEnded_ = false;
+
     std::mutex frameRequestMutex_;
     std::condition_variable frameWritten_;
     std::string frameRequestPath_;
     bool frameRequestDone_ = false;
+    bool frameRequestOk_ = false;
 };
 
 }  // namespace QX

@@ -6,7 +6,7 @@
 
 namespace QX {
 
-class ProductHelpers final : public PluginHelpers {
+class ProductHelpers : public PluginHelpers {
 public:
     std::unique_ptr<MidiScripting> createMidiScripting(ZephCorvaneBase& plugin) const override;
     // With a Lua MIDI helper, the server runs the helper's scripts and the

@@ -46,6 +46,9 @@ public:
     virtual float getParameter(VstInt32 /*index*/) { return 0.0f; }
     // Sets the value and tells the host (audioMasterAutomate).
     virtual void setParameterAutomated(VstInt32 index, float value);
+    // Tells the host of a value the plug-in already holds (an editor whose
+    // gesture set it on another thread).
+    void reportAutomation(VstInt32 index, float value);
 
     // ---- Programs and persistence -------------------------------------------
     virtual VstInt32 getProgram() { return curProgram; }
