@@ -4,5 +4,6 @@
 source "$(dirname "$0")/common.sh"
 
 setup_machine
+deps linux
 build linux-release
 "$ROOT/build/linux-release/bench/tavro_bench" "$@"

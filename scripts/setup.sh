@@ -6,14 +6,16 @@ set -euo pipefail
 packages=(
   # toolchain
   build-essential cmake ninja-build pkg-config clang-format python3
-  # libraries of the Linux build
-  liblua5.1-0-dev libfreetype-dev libftgl-dev libpng-dev zlib1g-dev libglew-dev
-  liboscpack-dev libsndfile1-dev libasound2-dev libx11-dev libgl-dev libglu1-mesa-dev
-  # tests and benchmarks
-  googletest libgtest-dev libgmock-dev libbenchmark-dev liblo-tools
-  # Windows cross build, its dependencies' sources, and Wine to run it
+  # system libraries of the Linux build (Lua, oscpack, FreeType, FTGL, libpng,
+  # zlib and GLEW are built from their source packages by build-deps.sh)
+  libsndfile1-dev libasound2-dev libx11-dev libgl-dev libglu1-mesa-dev
+  # sources of the static libraries
+  dpkg-dev
+  # tests and benchmarks; a host test embeds a Lua of its own
+  googletest libgtest-dev libgmock-dev libbenchmark-dev liblo-tools liblua5.4-dev
+  # Windows cross build, and Wine to run it
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-  dpkg-dev wine wine64 xvfb xauth
+  wine wine64 xvfb xauth
 )
 
 missing=()
