@@ -26,11 +26,16 @@ deps() {
   export "${var?}"
 }
 
-# build PRESET: configure (once) and build one preset.
+# build PRESET [TARGET...]: configure (once) and build one preset, or only
+# some of its targets.
 build() {
   local preset="$1"
-  log "building $preset"
-  (cd "$ROOT" && cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset" -j "$JOBS")
+  shift
+  local targets=()
+  if [ $# -gt 0 ]; then targets=(--target "$@"); fi
+  log "building $preset${*:+ ($*)}"
+  (cd "$ROOT" && cmake --preset "$preset" >/dev/null &&
+    cmake --build --preset "$preset" -j "$JOBS" "${targets[@]}")
 }
 
 # Each run of Windows code gets a Wine prefix inside the build tree, so runs
