@@ -71,8 +71,7 @@ target_link_libraries(tavro::glew INTERFACE tavro::opengl)
 
 tavro_imported_static(tavro::lua ${_lib}/liblua5.1.a)
 target_include_directories(tavro::lua INTERFACE ${_inc}/lua5.1)
-# On Linux Lua loads C modules with dlopen.
-target_link_libraries(tavro::lua INTERFACE ${_libm} ${CMAKE_DL_LIBS})
+target_link_libraries(tavro::lua INTERFACE ${_libm})
 
 tavro_imported_static(tavro::oscpack ${_lib}/liboscpack.a)
 target_include_directories(tavro::oscpack INTERFACE ${_inc}/oscpack)

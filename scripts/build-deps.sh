@@ -312,13 +312,16 @@ build_glew() {
 
 build_lua5_1() {
   # As C, without the interpreter, the compiler and its printer, and not as
-  # a DLL (no LUA_BUILD_AS_DLL). On Linux with the POSIX features Debian's
-  # build has (io.popen, mkstemp, dlopen for C modules).
+  # a DLL (no LUA_BUILD_AS_DLL). On Linux with the POSIX features of
+  # Debian's build (io.popen, mkstemp) but not LUA_USE_LINUX's dlopen: a
+  # C module expects lua_* in the process, where ours are hidden and a
+  # host's own would run on our states; require then says plainly that C
+  # modules cannot load.
   local sources=() f flags=$cflags
   for f in src/*.c; do
     case ${f#src/} in lua.c | luac.c | print.c) ;; *) sources+=("$f") ;; esac
   done
-  if [ "$target" = linux ]; then flags+=" -DLUA_USE_LINUX"; fi
+  if [ "$target" = linux ]; then flags+=" -DLUA_USE_POSIX"; fi
   compile "$cc" obj "$flags" "${sources[@]}"
   archive "$stage_prefix/lib/liblua5.1.a" obj
   local inc=$stage_prefix/include/lua5.1
