@@ -67,6 +67,13 @@ void ZephCorvaneBase::destroyHelpers() {
         scripting_->StopTasks();
     oscServer_ = std::make_unique<QX::NoOscServer>();
     scripting_.reset();
+    // What the audio thread dropped since the notify thread last looked.
+    reportDeferredDiagnostics();
+}
+
+void ZephCorvaneBase::reportDeferredDiagnostics() {
+    hostEventQueue_.reportOverflows();
+    controlQueue_.reportOverflows();
 }
 
 void ZephCorvaneBase::initialise() {
