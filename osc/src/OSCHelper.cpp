@@ -62,7 +62,10 @@ private:
 
 OSCHelper::OSCHelper(ZephCorvaneBase& owner, std::unique_ptr<OscLuaAccess> lua,
                      OscTransport* transport)
-    : owner_(owner), lua_(std::move(lua)), transport_(transport ? transport : &udpOscTransport()) {}
+    : owner_(owner),
+      lua_(std::move(lua)),
+      transport_(transport ? transport : &udpOscTransport()),
+      lookup_(*transport_) {}
 
 OSCHelper::~OSCHelper() {
     StopTasks();

@@ -29,6 +29,7 @@
 
 #include <osc/OscPacketListener.h>
 
+#include "osc/HostLookup.h"
 #include "osc/OscLuaAccess.h"
 #include "osc/OscTransport.h"
 #include "osc/SetParamQueue.h"
@@ -96,6 +97,9 @@ public:
     void parameterChanged(int index, float native) override;
 
     // ---- OSCScriptInterface [Lua lock held, inside a lua_CFunction] ----------------------
+    // Never looks a host name up while the caller holds the Lua lock: a
+    // name not known yet is resolved, and the datagram sent, by the lookup
+    // thread (HostLookup).
     int SendOSCFromLua(lua_State* L) override;
     int RegisterOSCPathForParameter(lua_State* L, bool normalised) override;
     int RegisterOSCPathForFunction(lua_State* L) override;
@@ -117,6 +121,7 @@ public:
     // because the queue was full.
     std::uint32_t pendingChanges() const { return queue_.size(); }
     std::uint64_t droppedChanges() const { return dropped_.load(std::memory_order_relaxed); }
+    HostLookup& hostLookup() { return lookup_; }
 
 protected:
     // A touch frame is consumed whole; every other bundle is walked in
@@ -202,6 +207,8 @@ private:
     ZephCorvaneBase& owner_;
     std::unique_ptr<OscLuaAccess> lua_;
     OscTransport* transport_;
+    // Reply and script hosts by name; sendOSC never waits for a lookup.
+    HostLookup lookup_;
 
     // Read from the owner at Initialise, before the threads start.
     std::string productName_;
