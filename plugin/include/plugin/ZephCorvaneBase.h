@@ -23,9 +23,10 @@ public:
     static constexpr VstInt32 kUniqueId = 0x51587476;  // 'QXtv'
     static constexpr VstInt32 kVendorVersion = 0x10007;
     static constexpr int kIndicatorCount = 8;
-    // Sysex storage of the host event queue: the encoder's ring, so that
-    // every dump the encoder can carry can be queued.
-    static constexpr std::size_t kHostSysExBytes = 524288;
+    // Sysex storage of the host event queue: every dump the encoder can
+    // carry fits (its ring holds 524288 bytes: F0 and 524287 more), and a
+    // longer one is dropped whole.
+    static constexpr std::size_t kHostSysExBytes = 524287;
 
     // `helpers` (may be null) builds the Lua MIDI helper and the OSC server.
     ZephCorvaneBase(audioMasterCallback audioMaster, const QX::PluginHelpers* helpers);
