@@ -60,11 +60,13 @@ ZephCorvaneBase::~ZephCorvaneBase() {
 void ZephCorvaneBase::destroyHelpers() {
     // Out of the registry first: other instances' scripts and OSC addresses
     // find instances there. Then no thread of ours may call in any more
-    // before the helpers go.
+    // before the helpers go. The scripts stop first: a script function that
+    // never returns would otherwise hold the OSC threads (and this close)
+    // for ever.
     InstanceRegistry::remove(this);
-    oscServer_->StopTasks();
     if (scripting_)
         scripting_->StopTasks();
+    oscServer_->StopTasks();
     oscServer_ = std::make_unique<QX::NoOscServer>();
     scripting_.reset();
     // What the audio thread dropped since the notify thread last looked.

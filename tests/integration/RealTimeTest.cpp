@@ -12,7 +12,6 @@
 
 #include <gtest/gtest.h>
 
-#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -21,8 +20,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -30,13 +27,13 @@
 #include <vector>
 
 #include "AllocationCounter.h"
+#include "PluginHome.h"
 #include "platform/SharedLibrary.h"
 #include "plugin/ParameterTable.h"
 #include "vst/AEffect.h"
 
 namespace {
 
-namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using testsupport::ThreadActivity;
 
@@ -64,33 +61,6 @@ VstIntPtr hostCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, fl
 std::string pluginPath() {
     const char* other = std::getenv("TAVRO_REALTIME_PLUGIN");
     return other && *other ? other : TAVRO_PLUGIN_PATH;
-}
-
-void setEnvironment(const char* name, const std::string& value) {
-    ::setenv(name, value.c_str(), 1);
-}
-
-// A UDP port with `span` free ports above it, for the OSC server.
-int freePortSpan(int span) {
-    auto isFree = [](int port) {
-        const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(static_cast<std::uint16_t>(port));
-        address.sin_addr.s_addr = htonl(INADDR_ANY);
-        const bool free = ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-        ::close(fd);
-        return free;
-    };
-    const int start = 30000 + static_cast<int>(::getpid() % 300) * 100;
-    for (int base = start; base < 60000; base += span + 1) {
-        int port = base;
-        while (port <= base + span && isFree(port))
-            ++port;
-        if (port > base + span)
-            return base;
-    }
-    return 0;
 }
 
 // The events of one effProcessEvents call, built before the call.
@@ -148,19 +118,8 @@ class AudioThread : public testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(ThreadActivity::supported());
-        home_ = fs::temp_directory_path() /
-                ("tavro-realtime-" + std::to_string(::getpid()) + "-" +
-                 testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(home_);
-        fs::create_directories(home_ / "config" / "Vantrell");
-        fs::create_directories(scriptsFolder());
-        base_ = freePortSpan(8);
-        ASSERT_NE(base_, 0);
-        std::ofstream(home_ / "config" / "Vantrell" / "com.vantrell.tavro")
-            << "OSC Base Port=" << base_ << "\n";
-        setEnvironment("XDG_CONFIG_HOME", (home_ / "config").string());
-        setEnvironment("XDG_DATA_HOME", (home_ / "data").string());
-        setEnvironment("HOME", home_.string());
+        ASSERT_NE(home_.oscBasePort(), 0);
+        base_ = home_.oscBasePort();
         gTime = VstTimeInfo{};
         gTime.sampleRate = kRate;
         gTime.tempo = 120.0;
@@ -168,17 +127,11 @@ protected:
         output_.assign(kBlock, 0.0f);
     }
 
-    void TearDown() override {
-        close();
-        std::error_code error;
-        fs::remove_all(home_, error);
-    }
+    void TearDown() override { close(); }
 
-    fs::path scriptsFolder() const { return home_ / "data" / "Vantrell" / "tavro" / "Scripts"; }
     void addScript(const std::string& name, const std::string& text) {
-        std::ofstream(scriptsFolder() / name) << text;
+        home_.addScript(name, text);
     }
-
     // Loads and resumes the plug-in (after the scripts are in place).
     void open() {
         std::string error;
@@ -271,7 +224,7 @@ protected:
         return occurrences();
     }
 
-    fs::path home_;
+    pluginhome::PluginHome home_{testing::UnitTest::GetInstance()->current_test_info()->name()};
     int base_ = 0;
     std::unique_ptr<platform::SharedLibrary> library_;
     AEffect* effect_ = nullptr;
@@ -412,37 +365,12 @@ TEST_F(AudioThread, OscPortOffsetAutomated) {
     expectOnlyTheInputDrain();
 
     // And the server follows: it answers on the last port asked for.
-    const int peer = ::socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::bind(peer, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    socklen_t length = sizeof address;
-    ::getsockname(peer, reinterpret_cast<sockaddr*>(&address), &length);
-    const int peerPort = ntohs(address.sin_port);
-    timeval timeout{0, 100000};
-    ::setsockopt(peer, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
-    auto padded = [](std::string text) {
-        text.push_back('\0');
-        while (text.size() % 4)
-            text.push_back('\0');
-        return text;
-    };
-    const std::string ping = padded("/ping") + padded(",ss") +
-                             padded("osc.udp://127.0.0.1:" + std::to_string(peerPort)) +
-                             padded("/pong");
-    sockaddr_in server{};
-    server.sin_family = AF_INET;
-    server.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    server.sin_port = htons(static_cast<std::uint16_t>(base_ + 2));
+    pluginhome::OscPeer peer;
     bool answered = false;
-    char reply[1024];
     for (int i = 0; i < 50 && !answered; ++i) {
-        ::sendto(peer, ping.data(), ping.size(), 0, reinterpret_cast<sockaddr*>(&server),
-                 sizeof server);
-        answered = ::recv(peer, reply, sizeof reply, 0) > 0;
+        peer.send(base_ + 2, "/ping", {peer.url(), "/pong"});
+        answered = peer.receive();
     }
-    ::close(peer);
     EXPECT_TRUE(answered);
 }
 
