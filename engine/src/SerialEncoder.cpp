@@ -209,8 +209,10 @@ bool SerialEncoder::sendSysex(const std::uint8_t* first, std::size_t firstLength
         length >= static_cast<std::size_t>(kQueueSize) || !fits(length + 1))
         return false;
     push(0xF0);
-    sendRawBytes(first, firstLength);
-    sendRawBytes(second, secondLength);
+    if (firstLength)
+        sendRawBytes(first, firstLength);
+    if (secondLength)
+        sendRawBytes(second, secondLength);
     return true;
 }
 

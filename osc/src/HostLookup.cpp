@@ -87,6 +87,12 @@ HostLookup::~HostLookup() {
     stop(kStopWait);
 }
 
+void HostLookup::start() {
+    std::lock_guard<std::mutex> guard(shared_->mutex);
+    if (!shared_->stopping && !thread_.joinable())
+        thread_ = std::thread(&HostLookup::run, shared_);
+}
+
 std::uint32_t HostLookup::resolve(const std::string& host) {
     std::uint32_t address = 0;
     if (parseDottedAddress(host, address))

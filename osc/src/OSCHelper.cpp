@@ -122,6 +122,13 @@ void OSCHelper::StartTasks() {
         notifyFinished_ = false;
     }
     try {
+        // Scripts may send to host names from the start; the lookup thread
+        // is not theirs to start under the Lua lock.
+        lookup_.start();
+    } catch (const std::system_error&) {
+        // It starts with the first name to look up, then.
+    }
+    try {
         receiveThread_ = std::thread(&OSCHelper::TaskMain, this);
     } catch (const std::system_error& e) {
         std::printf("failed to create OSC thread: %d\n", e.code().value());

@@ -42,6 +42,10 @@ public:
     HostLookup(const HostLookup&) = delete;
     HostLookup& operator=(const HostLookup&) = delete;
 
+    // [main-thread] Starts the lookup thread now, so that no caller of
+    // send() has to (it would otherwise start with the first name to look
+    // up, on that caller's thread). Does nothing once stopped.
+    void start();
     // [any-thread except audio] The address of `host`, looked up now when it
     // is neither a dotted address nor cached (may block); 0 when it cannot
     // be resolved.
