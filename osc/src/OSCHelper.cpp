@@ -198,8 +198,8 @@ void OSCHelper::TaskMain() {
     while (!receiveQuit_.load(std::memory_order_acquire)) {
         const std::uint32_t requests = portRequests_.load(std::memory_order_acquire);
         if (requests == handled) {
-            // Woken by a request or the quit; the timeout only bounds a wait
-            // whose wake-up came before it began (the count then differs).
+            // Woken by a request or the quit (the signal keeps wake-ups
+            // given before the wait); the timeout is only a safety net.
             receiveSignal_.waitFor(kStopWaitMs);
             continue;
         }
