@@ -40,6 +40,9 @@ void Knob::MouseDown(Point p, int modifiers, int clickCount) {
     } else if (stepped && info.minimum == 0.0f && info.maximum == 1.0f) {
         SetValue(1.0f - Value());
     }
+    // The drag starts from the parameter as it is now: the host may have
+    // moved it since the last frame refreshed `position`.
+    position = PositionOfValue(Value());
     dragStart = p;
     dragStartPosition = position;
 }

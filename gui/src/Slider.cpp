@@ -76,6 +76,7 @@ void TexturedSlider::MouseDown(Point p, int modifiers, int clickCount) {
     Control::MouseDown(p, modifiers, clickCount);
     if (modifiers & kModifierAlt)
         SetValue(info.defaultValue);
+    position = PositionOfValue(Value());
     dragStart = p;
     dragStartPosition = position;
     MouseDrag(p, modifiers);

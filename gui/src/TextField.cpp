@@ -126,7 +126,10 @@ bool TextField::KeyDownLocked(int character, bool& commit, float& stepBy) {
         case kKeyDown:
         case kKeyRight:
         case kKeyUp: {
-            commit = true;
+            // Typed text is committed first. Without any, the step goes from
+            // the value itself: the shown text may be rounded, or not yet
+            // redrawn after the last step.
+            commit = typing;
             float step = 1;
             if (!isLetter(text[0])) {
                 if (const char* dot = std::strrchr(text, '.'))
@@ -193,24 +196,25 @@ void TextField::FormatValue(float value) {
     }
 }
 
+void TextField::RefreshText() {
+    std::lock_guard<std::mutex> guard(textMutex_);
+    if (cursor < 0) {
+        const float value = Value();
+        if (value != lastValue) {
+            lastValue = value;
+            FormatValue(value);
+        }
+    } else {
+        lastCursor = cursor;
+    }
+}
+
 void TextField::Draw() {
     Font* font = manager->textFieldFont;
     if (!visible || !font)
         return;
-    std::string shown;
-    {
-        std::lock_guard<std::mutex> guard(textMutex_);
-        if (cursor < 0) {
-            const float value = Value();
-            if (value != lastValue) {
-                lastValue = value;
-                FormatValue(value);
-            }
-        } else {
-            lastCursor = cursor;
-        }
-        shown = text;
-    }
+    RefreshText();
+    const std::string shown = Text();
     if (shown != drawnText_) {
         drawnText_ = shown;
         textWidth = font->Advance(shown);

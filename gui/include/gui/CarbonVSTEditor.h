@@ -106,5 +106,4 @@ private:
     bool queueRequests_ = false;
 };
 
-
 }  // namespace QX

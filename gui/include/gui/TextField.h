@@ -31,9 +31,10 @@ public:
     void MouseDown(Point p, int modifiers, int clickCount) override;
     bool KeyDown(int character, int mappedCharacter, int virtualKey) override;
     void FocusLost() override;
-    // [render-thread] Rebuilds the text when the value changed, then
-    // DrawField().
+    // [render-thread] RefreshText(), then DrawField().
     void Draw() override;
+    // Rebuilds the shown text when the value changed and nothing is typed.
+    void RefreshText();
     virtual void DrawField();
 
     // Sets the plain value, clamped, as one host edit; the field shows the
