@@ -106,4 +106,5 @@ private:
     bool queueRequests_ = false;
 };
 
+
 }  // namespace QX
