@@ -4,6 +4,7 @@
 // lock: the render threads of several editors and the user-interface thread
 // (labels measured while a script builds the tree) share the faces' caches.
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -13,7 +14,8 @@ class FTTextureFont;
 
 namespace QX {
 
-// One vertex of a glyph quad: texture coordinates, then position.
+// One vertex of a glyph quad: texture coordinates (0..1 in the font's glyph
+// texture), then position. The layout GL_T2F_V3F expects.
 struct GlyphVertex {
     float u, v;
     float x, y, z;
@@ -51,17 +53,36 @@ public:
     float Descender();  // negative below the baseline, as FreeType reports it
     // Sum of glyph advances and the tallest glyph top, in design units.
     void Measure(const std::string& text, float& width, float& height);
-    // [render-thread] Deletes the face's GL objects (glyph textures); the
-    // font is prepared again by the next SetScale.
-    void ReleaseGL();
-    // GL name of the glyph texture the quads refer to (one per face here).
+    // [render-thread] GL name of the glyph texture the quads refer to (one
+    // per face), made or refreshed with the glyphs prepared so far; 0
+    // without a GL context.
     unsigned GlyphTexture();
+    // [render-thread] Deletes the glyph texture (rendering shuts down); the
+    // glyphs stay prepared and the next GlyphTexture() uploads them again.
+    void ReleaseGL();
+
+    // Whether the face has a glyph for a Unicode code point.
+    bool HasGlyph(char32_t code);
+    // Moves on whenever laid-out quads become stale: the size changed or the
+    // glyph texture was rearranged. Cached layouts compare it. [any-thread]
+    unsigned generation() const { return generation_.load(std::memory_order_acquire); }
 
 private:
+    friend int LayoutText(Font& font, std::vector<GlyphVertex>& vertices, const std::string& text,
+                          float x, float y, float& endX);
+    struct Glyphs;  // the FreeType face beside FTGL's and the glyph texture
+
+    // Text as FTGL may read it: valid UTF-8 without the code points the face
+    // has no glyph for.
+    std::string DrawableText(const std::string& text);
+
     std::unique_ptr<FTTextureFont> face_;
+    std::unique_ptr<Glyphs> glyphs_;
     int size_ = 0;
     int scale_ = 1;
     float inverseScale_ = 1;
+    bool asciiPrepared_ = false;
+    std::atomic<unsigned> generation_{0};
 };
 
 // Finds `name` as given, else in the system's font folders. False for an
@@ -70,9 +91,12 @@ bool FindFontFile(const std::string& name, std::string& path);
 // The first candidate that is found and loads; null when none does.
 std::unique_ptr<Font> CreateFont(const std::vector<FontCandidate>& candidates);
 
-// Lays out `text` at (x, y) into `vertices` (four per drawn character;
-// characters without a glyph take no room). Returns the vertex count;
-// `endX` gets the final pen position. [render-thread or ui-thread]
+// Lays out `text` (UTF-8; a byte that is not part of a valid sequence counts
+// as the Latin-1 character of that code) at (x, y) into `vertices`, which is
+// replaced: four per drawn character, none for blanks; characters without a
+// glyph take no room. Returns the vertex count; `endX` gets the final pen
+// position. The quads are valid while the font's generation() stays the
+// same. [render-thread or ui-thread]
 int LayoutText(Font& font, std::vector<GlyphVertex>& vertices, const std::string& text, float x,
                float y, float& endX);
 // [render-thread] Draws quads laid out by LayoutText in the current colour.

@@ -14,7 +14,8 @@ class StaticText : public Effect {
 public:
     StaticText(Manager* manager, bool useLabelFont);
 
-    // Lays every item out (render thread).
+    // Lays every item out (render thread; Draw does it again whenever an
+    // item changed or the font's glyphs were rearranged).
     void InitGL() override;
     void Draw() override;
 
@@ -41,6 +42,10 @@ public:
 
 private:
     Font* ChosenFont();
+
+    // The font and glyph generation `vertices` were laid out with.
+    const Font* laidOutFont_ = nullptr;
+    unsigned laidOutGeneration_ = 0;
 };
 
 }  // namespace QX
