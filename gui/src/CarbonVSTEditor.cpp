@@ -228,6 +228,11 @@ bool CarbonVSTEditor::WriteNextFrame(const char* path, int timeoutMs) {
     return manager_ && manager_->SaveNextFrame(path, timeoutMs);
 }
 
+long long CarbonVSTEditor::FramesDrawn() const {
+    Manager* open = manager_.get();
+    return open ? static_cast<long long>(open->FramesDrawn()) : 0;
+}
+
 // ---- Keys the host forwards ------------------------------------------------------------------
 
 int CarbonVSTEditor::CharacterForHostKey(const VstKeyCode& key) {

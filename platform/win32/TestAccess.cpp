@@ -1,6 +1,7 @@
 #include "platform/testing/TestAccess.h"
 
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <cstdlib>
 #include <string>
@@ -25,6 +26,32 @@ void setEnvironmentVariable(const char* name, const char* value) {
     const std::string assignment = std::string(name) + "=" + (value != nullptr ? value : "");
     _putenv(assignment.c_str());
     SetEnvironmentVariableA(name, value);
+}
+
+int threadCount() {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return -1;
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    int count = 0;
+    const DWORD self = GetCurrentProcessId();
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+        if (entry.th32OwnerProcessID == self)
+            ++count;
+    }
+    CloseHandle(snapshot);
+    return count;
+}
+
+int openHandleCount() {
+    DWORD count = 0;
+    return GetProcessHandleCount(GetCurrentProcess(), &count) ? static_cast<int>(count) : -1;
+}
+
+int windowSystemObjectCount() {
+    return static_cast<int>(GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS) +
+                            GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS));
 }
 
 }  // namespace platform::testsupport

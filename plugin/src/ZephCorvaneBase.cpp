@@ -93,9 +93,11 @@ void ZephCorvaneBase::initialise() {
 
 VstIntPtr ZephCorvaneBase::vendorSpecific(VstInt32 index, VstIntPtr value, void* ptr,
                                           float /*opt*/) {
+    auto* frames = dynamic_cast<EditorFrameWriter*>(editor);
+    if (index == kVendorEditorFramesDrawn)
+        return frames ? static_cast<VstIntPtr>(frames->FramesDrawn()) : 0;
     if (index != kVendorWriteEditorFrame || ptr == nullptr)
         return 0;
-    auto* frames = dynamic_cast<EditorFrameWriter*>(editor);
     const int timeout = value > 0 && value < 60000 ? static_cast<int>(value) : 5000;
     return frames && frames->WriteNextFrame(static_cast<const char*>(ptr), timeout) ? 1 : 0;
 }

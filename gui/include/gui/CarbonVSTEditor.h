@@ -57,6 +57,7 @@ public:
     virtual void createGui() = 0;
 
     bool WriteNextFrame(const char* path, int timeoutMs) override;
+    long long FramesDrawn() const override;
 
     // The size handed to the host before a Manager exists.
     void SetDefaultSize(int width, int height);

@@ -8,10 +8,14 @@
 #include "vst/AEffect.h"
 
 inline constexpr VstInt32 kVendorWriteEditorFrame = 0x74764652;  // 'tvFR'
+// Answers the number of frames the open editor has drawn (0 when closed).
+inline constexpr VstInt32 kVendorEditorFramesDrawn = 0x74764643;  // 'tvFC'
 
 class EditorFrameWriter {
 public:
     virtual ~EditorFrameWriter() = default;
     // [ui-thread] False when no editor is open or the time ran out.
     virtual bool WriteNextFrame(const char* path, int timeoutMs) = 0;
+    // [any-thread]
+    virtual long long FramesDrawn() const = 0;
 };

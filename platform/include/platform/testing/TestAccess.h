@@ -16,4 +16,12 @@ void deleteProductKey();
 // it (getenv); null removes it.
 void setEnvironmentVariable(const char* name, const char* value);
 
+// What this process holds of the system, for tests that open and close
+// things many times: threads; open file descriptors (Windows: kernel
+// handles); window-system objects (Windows: USER and GDI objects; Linux:
+// connections to the X server among the descriptors, counted separately).
+int threadCount();
+int openHandleCount();
+int windowSystemObjectCount();
+
 }  // namespace platform::testsupport

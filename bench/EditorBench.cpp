@@ -1,0 +1,104 @@
+// The editor's cost on this machine's software GL, through the plug-in's
+// entry point with the tests' layout: opening to the first frame, closing,
+// and the CPU the process spends per frame and while an open editor idles,
+// with constant redraw on and off. Needs a display (scripts/bench.sh gives
+// it an Xvfb).
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <ctime>
+#include <string>
+#include <thread>
+
+#include "host/VstHost.h"
+#include "platform/Preferences.h"
+#include "platform/ViewerWindow.h"
+#include "plugin/EditorFrames.h"
+
+namespace {
+
+double processCpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+struct Editor {
+    host::VstHost host;
+    std::unique_ptr<platform::ViewerWindow> window;
+
+    explicit Editor(bool constantRedraw) {
+        platform::writeIntPreference(platform::kPrefConstantRedraw, constantRedraw ? 1 : 0);
+        std::string error;
+        if (!host.load(TAVRO_TEST_EDITOR_PATH, error))
+            throw std::runtime_error(error);
+        host.dispatch(effOpen);
+        window = platform::ViewerWindow::Create("bench", 600, 300);
+        if (!window)
+            throw std::runtime_error("no display");
+    }
+    long long frames() { return host.dispatch(effVendorSpecific, kVendorEditorFramesDrawn); }
+    void open() { host.dispatch(effEditOpen, 0, 0, window->NativeHandle()); }
+    void close() { host.dispatch(effEditClose); }
+    void run(int milliseconds) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+        while (std::chrono::steady_clock::now() < end) {
+            window->PumpEvents(30);
+            host.dispatch(effEditIdle);
+        }
+    }
+};
+
+void EditorOpenToFirstFrame(benchmark::State& state) {
+    Editor editor(true);
+    for (auto _ : state) {
+        editor.open();
+        while (editor.frames() < 1)
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        state.PauseTiming();
+        editor.close();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(EditorOpenToFirstFrame)->Unit(benchmark::kMillisecond)->Iterations(10)->UseRealTime();
+
+void EditorClose(benchmark::State& state) {
+    Editor editor(true);
+    for (auto _ : state) {
+        state.PauseTiming();
+        editor.open();
+        editor.run(100);
+        state.ResumeTiming();
+        editor.close();
+    }
+}
+BENCHMARK(EditorClose)->Unit(benchmark::kMillisecond)->Iterations(10)->UseRealTime();
+
+// Arguments: constant redraw (1 on, 0 off). Reports the CPU share of one core
+// the process used while the editor was open and untouched, and the CPU
+// time per frame drawn.
+void IdleOpenEditor(benchmark::State& state) {
+    Editor editor(state.range(0) != 0);
+    editor.open();
+    editor.run(300);
+    double cpu = 0, seconds = 0;
+    long long frames = 0;
+    for (auto _ : state) {
+        const long long framesBefore = editor.frames();
+        const double cpuBefore = processCpuSeconds();
+        const auto start = std::chrono::steady_clock::now();
+        editor.run(2000);
+        seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        cpu += processCpuSeconds() - cpuBefore;
+        frames += editor.frames() - framesBefore;
+    }
+    editor.close();
+    state.counters["cpu_percent"] = 100.0 * cpu / seconds;
+    state.counters["frames_per_s"] = static_cast<double>(frames) / seconds;
+    state.counters["cpu_ms_per_frame"] = frames > 0 ? 1000.0 * cpu / static_cast<double>(frames) : 0;
+}
+BENCHMARK(IdleOpenEditor)->Arg(1)->Arg(0)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace

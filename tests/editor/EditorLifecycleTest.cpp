@@ -1,0 +1,170 @@
+// The editor of a real plug-in library opened by a host into a window of
+// its own: frames drawn, the render thread stopped by close, two editors at
+// once, and nothing left behind after many opens. Runs where there is a
+// display (an Xvfb on Linux, Wine's on Windows).
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <thread>
+
+#include "PngImage.h"
+#include "TestLayout.h"
+#include "host/VstHost.h"
+#include "platform/ViewerWindow.h"
+#include "platform/testing/TestAccess.h"
+#include "plugin/EditorFrames.h"
+
+#ifndef TAVRO_TEST_EDITOR_PATH
+#error "TAVRO_TEST_EDITOR_PATH names the plug-in with the test layout"
+#endif
+
+namespace {
+
+std::string framePath(const char* name) {
+    return std::string(TAVRO_TEST_OUTPUT_DIR) + "/" + name + ".png";
+}
+
+struct OpenEditor {
+    host::VstHost host;
+    std::unique_ptr<platform::ViewerWindow> window;
+    bool ok = false;
+    int threadsWithoutEditor = 0;
+
+    OpenEditor() {
+        std::string error;
+        if (!host.load(TAVRO_TEST_EDITOR_PATH, error)) {
+            ADD_FAILURE() << error;
+            return;
+        }
+        host.dispatch(effOpen);
+        ERect* rect = nullptr;
+        host.dispatch(effEditGetRect, 0, 0, &rect);
+        if (!rect) {
+            ADD_FAILURE() << "no editor rectangle";
+            return;
+        }
+        window = platform::ViewerWindow::Create("editor test", rect->right - rect->left,
+                                                rect->bottom - rect->top);
+        if (!window) {
+            ADD_FAILURE() << "no window";
+            return;
+        }
+        threadsWithoutEditor = platform::testsupport::threadCount();
+        host.dispatch(effEditOpen, 0, 0, window->NativeHandle());
+        ok = true;
+    }
+    ~OpenEditor() {
+        if (ok)
+            host.dispatch(effEditClose);
+    }
+    void pump(int milliseconds) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+        while (std::chrono::steady_clock::now() < end) {
+            window->PumpEvents(20);
+            host.dispatch(effEditIdle);
+        }
+    }
+    bool frame(const std::string& path, QX::PngImage& image) {
+        std::remove(path.c_str());
+        if (host.dispatch(effVendorSpecific, kVendorWriteEditorFrame, 5000,
+                          const_cast<char*>(path.c_str())) != 1)
+            return false;
+        std::ifstream in(path, std::ios::binary);
+        std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
+        return QX::DecodePng(bytes.data(), bytes.size(), image);
+    }
+};
+
+const std::uint8_t* pixelAt(const QX::PngImage& image, int x, int yFromBottom) {
+    const int row = image.height - 1 - yFromBottom;
+    return &image.pixels[static_cast<std::size_t>(row * image.width + x) * image.channels];
+}
+
+bool near(const std::uint8_t* p, float r, float g, float b) {
+    auto close = [](std::uint8_t v, float want) { return std::abs(v - want * 255.0f) <= 3.0f; };
+    return close(p[0], r) && close(p[1], g) && close(p[2], b);
+}
+
+TEST(EditorLifecycle, OpensDrawsTheLayoutAndStopsOnClose) {
+    {
+        OpenEditor editor;
+        ASSERT_TRUE(editor.ok);
+        EXPECT_EQ(editor.host.effect()->flags & effFlagsHasEditor, effFlagsHasEditor);
+        editor.pump(300);
+        QX::PngImage image;
+        ASSERT_TRUE(editor.frame(framePath("lifecycle"), image));
+        ASSERT_EQ(image.width, editortest::kWidth);
+        ASSERT_EQ(image.height, editortest::kHeight);
+        // Background away from everything, the probe's box, the value bar's
+        // frame: the layers are composed in the right places.
+        const float* c = editortest::kClearColour;
+        EXPECT_TRUE(near(pixelAt(image, 300, 10), c[0], c[1], c[2]));
+        EXPECT_TRUE(near(pixelAt(image, 510, 70), 0.8f, 0.4f, 0.1f));
+        EXPECT_TRUE(near(pixelAt(image, 361, 61), 0.1f, 0.1f, 0.12f));
+        EXPECT_GT(platform::testsupport::threadCount(), editor.threadsWithoutEditor);
+        editor.host.dispatch(effEditClose);
+        editor.ok = false;
+        EXPECT_EQ(platform::testsupport::threadCount(), editor.threadsWithoutEditor);
+    }
+}
+
+TEST(EditorLifecycle, SecondOpenWithoutCloseKeepsTheFirstAndSaysSo) {
+    OpenEditor editor;
+    ASSERT_TRUE(editor.ok);
+    editor.pump(100);
+    testing::internal::CaptureStdout();
+    editor.host.dispatch(effEditOpen, 0, 0, editor.window->NativeHandle());
+    const std::string printed = testing::internal::GetCapturedStdout();
+    EXPECT_NE(printed.find("double call to CreateRenderTask()\n"), std::string::npos);
+    QX::PngImage image;
+    EXPECT_TRUE(editor.frame(framePath("double-open"), image));
+}
+
+TEST(EditorLifecycle, TwoInstancesDrawAtOnce) {
+    OpenEditor first, second;
+    ASSERT_TRUE(first.ok && second.ok);
+    first.pump(100);
+    second.pump(100);
+    QX::PngImage a, b;
+    EXPECT_TRUE(first.frame(framePath("first"), a));
+    EXPECT_TRUE(second.frame(framePath("second"), b));
+    EXPECT_EQ(a.pixels, b.pixels);
+}
+
+TEST(EditorLifecycle, HundredOpensLeaveNothingBehind) {
+    OpenEditor editor;
+    ASSERT_TRUE(editor.ok);
+    editor.pump(100);
+    editor.host.dispatch(effEditClose);
+    editor.pump(50);
+    const int threads = platform::testsupport::threadCount();
+    const int handles = platform::testsupport::openHandleCount();
+    const int windowObjects = platform::testsupport::windowSystemObjectCount();
+    for (int i = 0; i < 100; ++i) {
+        editor.host.dispatch(effEditOpen, 0, 0, editor.window->NativeHandle());
+        editor.pump(i % 10 == 0 ? 60 : 5);
+        editor.host.dispatch(effEditClose);
+    }
+    editor.pump(50);
+    editor.ok = false;
+    EXPECT_EQ(platform::testsupport::threadCount(), threads);
+    EXPECT_EQ(platform::testsupport::openHandleCount(), handles);
+    EXPECT_EQ(platform::testsupport::windowSystemObjectCount(), windowObjects);
+}
+
+TEST(EditorLifecycle, ClosingThePluginWithItsEditorOpenIsClean) {
+    const int threadsBefore = platform::testsupport::threadCount();
+    {
+        OpenEditor editor;
+        ASSERT_TRUE(editor.ok);
+        editor.pump(100);
+        EXPECT_EQ(editor.host.close(), 0);
+        editor.ok = false;
+    }
+    EXPECT_EQ(platform::testsupport::threadCount(), threadsBefore);
+}
+
+}  // namespace
