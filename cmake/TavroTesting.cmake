@@ -30,3 +30,14 @@ function(tavro_test name)
   target_link_libraries(${name} PRIVATE GTest::gtest_main GTest::gmock Threads::Threads)
   add_test(NAME ${name} COMMAND ${name} --gtest_output=xml:${TAVRO_TEST_RESULTS_PATH}/${name}.xml)
 endfunction()
+
+# A test that needs an X server (Linux): the same, run by
+# tests/common/with-xvfb.sh on a private Xvfb with software GL.
+function(tavro_display_test name)
+  add_executable(${name} ${ARGN})
+  tavro_warnings(${name})
+  target_link_libraries(${name} PRIVATE GTest::gtest_main GTest::gmock Threads::Threads)
+  add_test(NAME ${name}
+           COMMAND ${PROJECT_SOURCE_DIR}/tests/common/with-xvfb.sh $<TARGET_FILE:${name}>
+                   --gtest_output=xml:${TAVRO_TEST_RESULTS_PATH}/${name}.xml)
+endfunction()

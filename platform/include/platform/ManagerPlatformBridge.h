@@ -44,7 +44,8 @@ public:
     virtual bool Key(int character, int virtualKey) = 0;
     virtual void FocusLost() = 0;
     virtual void Moved(int /*x*/, int /*y*/) {}
-    // Part of the window was uncovered and needs a frame.
+    // Part of the window must be drawn again (X keeps no copy of a covered
+    // window); an editor that skips unchanged frames draws the next one.
     virtual void Exposed() {}
 };
 

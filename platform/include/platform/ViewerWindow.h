@@ -39,7 +39,13 @@ public:
     virtual bool Click(int x, int y, int clickCount, int modifiers) = 0;
     virtual bool Drag(int x, int y, int dx, int dy, int modifiers) = 0;
     virtual bool Wheel(int x, int y, int notches) = 0;
+    // Literal characters; "\n" is Return, "\b" BackSpace, "\t" Tab.
     virtual bool TypeText(const std::string& text) = 0;
+    // One key by name, with the modifiers held: "Left", "Right", "Up",
+    // "Down", "Return", "BackSpace", "Delete", "Tab", "Escape", "KP_0" to
+    // "KP_9" (typed with Num Lock on), "KP_Subtract", "KP_Decimal",
+    // "KP_Enter", or a single character. False where a name is unknown.
+    virtual bool PressKey(const std::string& /*name*/, int /*modifiers*/) { return false; }
 };
 
 }  // namespace platform
