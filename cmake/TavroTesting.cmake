@@ -41,3 +41,17 @@ function(tavro_display_test name)
            COMMAND ${PROJECT_SOURCE_DIR}/tests/common/with-xvfb.sh $<TARGET_FILE:${name}>
                    --gtest_output=xml:${TAVRO_TEST_RESULTS_PATH}/${name}.xml)
 endfunction()
+
+# Windows: runs the test (already added by tavro_test) under Wine on a private
+# virtual X display, for tests that open windows and GL contexts. Such tests
+# share a Wine prefix of their own in the build tree and take turns with it.
+function(tavro_wine_display_test name)
+  if(NOT WIN32)
+    return()
+  endif()
+  set_target_properties(${name} PROPERTIES
+    CROSSCOMPILING_EMULATOR ${PROJECT_SOURCE_DIR}/scripts/wine-display-run.sh)
+  set_tests_properties(${name} PROPERTIES
+    ENVIRONMENT "TAVRO_WINE_DISPLAY_PREFIX=${CMAKE_BINARY_DIR}/wineprefix-display"
+    RESOURCE_LOCK tavro_wine_display)
+endfunction()

@@ -15,8 +15,9 @@ packages=(
   # Windows cross build, its dependencies' sources, and Wine to run it
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   dpkg-dev wine wine64 xvfb xauth
-  # the editor's tests: software GL under Xvfb, fonts, synthesised input
-  libgl1-mesa-dri libglx-mesa0 fonts-dejavu-core xdotool x11-apps
+  # the editor's tests: software GL under Xvfb, fonts, synthesised input;
+  # OSMesa gives Wine GL on bitmaps (the editor's offscreen fallback)
+  libgl1-mesa-dri libglx-mesa0 fonts-dejavu-core xdotool x11-apps libosmesa6
 )
 
 missing=()

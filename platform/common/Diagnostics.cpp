@@ -17,12 +17,12 @@ void installMessageBoxSink(MessageBoxSink* sink) {
     installedSink.store(sink, std::memory_order_release);
 }
 
-void showMessageBox(const std::string& caption, const std::string& text) {
+void showMessageBox(const std::string& caption, const std::string& text, MessageIcon icon) {
     if (MessageBoxSink* sink = installedSink.load(std::memory_order_acquire)) {
         sink->messageBox(caption, text);
         return;
     }
-    detail::systemMessageBox(caption, text);
+    detail::systemMessageBox(caption, text, icon);
 }
 
 }  // namespace platform

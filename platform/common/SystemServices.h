@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "platform/Diagnostics.h"
 #include "platform/HostMidiInput.h"
 
 namespace platform {
@@ -13,7 +14,7 @@ class MidiInputSystem;
 namespace platform::detail {
 
 // The system's own modal message box (Diagnostics.cpp).
-void systemMessageBox(const std::string& caption, const std::string& text);
+void systemMessageBox(const std::string& caption, const std::string& text, MessageIcon icon);
 
 // The system's MIDI input devices, constructed on first use and never
 // destroyed (MidiInput.cpp).

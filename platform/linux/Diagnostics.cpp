@@ -8,7 +8,7 @@ namespace platform {
 
 namespace detail {
 
-void systemMessageBox(const std::string& caption, const std::string& text) {
+void systemMessageBox(const std::string& caption, const std::string& text, MessageIcon /*icon*/) {
     // One call, so that the line is not interleaved with other threads' output.
     std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
 }

@@ -8,8 +8,9 @@ namespace platform {
 
 namespace detail {
 
-void systemMessageBox(const std::string& caption, const std::string& text) {
-    MessageBoxA(nullptr, text.c_str(), caption.c_str(), MB_OK);
+void systemMessageBox(const std::string& caption, const std::string& text, MessageIcon icon) {
+    const UINT type = MB_OK | (icon == MessageIcon::kExclamation ? MB_ICONEXCLAMATION : 0);
+    MessageBoxA(nullptr, text.c_str(), caption.c_str(), type);
 }
 
 }  // namespace detail

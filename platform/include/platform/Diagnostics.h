@@ -5,9 +5,12 @@
 
 namespace platform {
 
+enum class MessageIcon { kNone, kExclamation };
+
 // A modal message box with an OK button and no owner (MessageBoxA on
 // Windows; standard error on Linux). [any-thread except audio]
-void showMessageBox(const std::string& caption, const std::string& text);
+void showMessageBox(const std::string& caption, const std::string& text,
+                    MessageIcon icon = MessageIcon::kNone);
 
 // Receives message boxes instead of the system while installed, so that
 // tests neither block nor miss one. Null restores the system's.
