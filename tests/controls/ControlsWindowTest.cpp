@@ -314,5 +314,62 @@ TEST_F(ControlsWindow, PicturesShowEveryControlInPlace) {
     }
 }
 
+#ifndef _WIN32
+// xdotool presses without releasing, which the viewer's input cannot; the
+// viewer window is found by its title on the test's own display.
+bool xdotool(const std::string& arguments) {
+    const std::string command = "xdotool search --sync --name '^" + std::string(kTitle) +
+                                "$' " + arguments + " >/dev/null 2>&1";
+    return std::system(command.c_str()) == 0;
+}
+
+TEST_F(ControlsWindow, PicturesOfAnOpenListTypingAndAHoveredButton) {
+    setNative(kParamChannelise, 8);
+    setNative(kParamSwing, 30);
+    click(kSwingField.cx(), kSwingField.cy());
+    ASSERT_TRUE(window->TypeText("12."));
+    const std::string at = std::to_string(wx(kChannelise.cx())) + " " +
+                           std::to_string(wy(kChannelise.cy()));
+    ASSERT_TRUE(xdotool("mousemove --window %1 " + at + " mousedown 1"));
+    pump(400);
+    QX::PngImage image;
+    ASSERT_TRUE(frame("controls-open-list", image));
+    // Entry 8 over the control puts the list's bottom 8 rows lower, below
+    // the window: it starts at 0 and reaches 17 rows up.
+    const float grey = 0.6f * 0.95f + 0.4f * 0.05f;  // the list over the background
+    EXPECT_TRUE(near(pixelAt(image, kChannelise.x + 1, 1), grey, grey, grey));
+    EXPECT_TRUE(near(pixelAt(image, kChannelise.x + 1, 100), grey, grey, grey));
+    EXPECT_TRUE(near(pixelAt(image, 425, 17 * 12 - 2), grey, grey, grey));
+    EXPECT_TRUE(near(pixelAt(image, 425, 17 * 12 + 3), kBackground[0], kBackground[1],
+                     kBackground[2]));
+    // A click elsewhere took the focus from the field; the typed text went.
+    EXPECT_TRUE(near(pixelAt(image, kSwingField.x + 1, kSwingField.y + 1), 0.8f, 0.8f, 0.85f));
+    ASSERT_TRUE(xdotool("mouseup 1"));
+    pump(300);
+    EXPECT_FLOAT_EQ(native(kParamChannelise), 8);
+
+    // Typing shows in the edit colour.
+    click(kSwingField.cx(), kSwingField.cy());
+    ASSERT_TRUE(window->TypeText("12."));
+    pump(300);
+    ASSERT_TRUE(frame("controls-typing", image));
+    EXPECT_TRUE(near(pixelAt(image, kSwingField.x + 1, kSwingField.y + 1), 1.0f, 0.8f, 0.8f));
+    EXPECT_FLOAT_EQ(native(kParamSwing), 30);
+
+    // The banner names what is under the pointer.
+    const std::string over = std::to_string(wx(kPlainButton.cx())) + " " +
+                             std::to_string(wy(kPlainButton.cy()));
+    ASSERT_TRUE(xdotool("mousemove --window %1 " + over));
+    pump(1500);
+    ASSERT_TRUE(frame("controls-hover", image));
+    // The banner's text starts at the window's middle + 15.
+    int bright = 0;
+    for (float x = kWidth / 2.0f + 15; x < kWidth / 2.0f + 115; ++x)
+        for (float y = kHeight - 28; y < kHeight - 14; ++y)
+            bright += pixelAt(image, x, y)[0] > 180 ? 1 : 0;
+    EXPECT_GT(bright, 20);
+}
+#endif
+
 }  // namespace
 }  // namespace controlstest
