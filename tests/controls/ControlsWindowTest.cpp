@@ -16,6 +16,7 @@
 #include "ControlsLayout.h"
 #include "PngImage.h"
 #include "host/VstHost.h"
+#include "platform/Preferences.h"
 #include "platform/ViewerWindow.h"
 #include "plugin/EditorFrames.h"
 #include "plugin/ParameterTable.h"
@@ -312,6 +313,39 @@ TEST_F(ControlsWindow, PicturesShowEveryControlInPlace) {
         EXPECT_TRUE(QX::WritePngFile(outputPath("controls-screen"), shot.width, shot.height,
                                      shot.pixels.data()));
     }
+}
+
+TEST_F(ControlsWindow, WithoutEyeCandyTheKnobsLookTheSame) {
+#ifndef _WIN32
+    // The preference goes to a folder of the test's own, not the user's.
+    char folder[] = "/tmp/tavro-controls-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    setenv("XDG_CONFIG_HOME", folder, 1);
+#endif
+    setNative(kParamOutputLevel, 0.7f);
+    pump(300);
+    QX::PngImage shaded, plain;
+    ASSERT_TRUE(frame("controls-eye-candy", shaded));
+    host.dispatch(effEditClose);
+    platform::writeIntPreference(platform::kPrefEyeCandy, 0);
+    host.dispatch(effEditOpen, 0, 0, window->NativeHandle());
+    pump(600);
+    const bool drawn = frame("controls-no-eye-candy", plain);
+    platform::writeIntPreference(platform::kPrefEyeCandy, 1);
+    ASSERT_TRUE(drawn);
+    // The fixed-function path packs colours at full scale where the shader
+    // doubles half of it: the same picture within rounding.
+    const float ring = 37.5f;
+    for (const auto& [x, y] : {std::pair{kBigKnob.cx(), kBigKnob.cy() + ring},
+                               std::pair{kBigKnob.cx() - ring, kBigKnob.cy()},
+                               std::pair{kBigKnob.cx() + ring * 0.7071f,
+                                         kBigKnob.cy() - ring * 0.7071f}}) {
+        const std::uint8_t* a = pixelAt(shaded, x, y);
+        const std::uint8_t* b = pixelAt(plain, x, y);
+        for (int c = 0; c < 3; ++c)
+            EXPECT_NEAR(a[c], b[c], 3) << x << "," << y;
+    }
+    EXPECT_TRUE(lit(pixelAt(plain, kBigKnob.cx(), kBigKnob.cy() + ring)));
 }
 
 #ifndef _WIN32
