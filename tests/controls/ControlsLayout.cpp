@@ -140,8 +140,8 @@ void ControlsLayout::CreateUI(QX::Manager& m) {
                                             QX::PlexPropertyButton::kTrigger));
     buttons->Add(new QX::CrvnButton(manager, "Clock", kClockButton.x, kClockButton.y,
                                     kClockButton.w, kClockButton.h, kParamClock));
-    buttons->Add(new QX::CrvnButton(manager, "Use SPP", kSppButton.x, kSppButton.y,
-                                    kSppButton.w, kSppButton.h, kParamUseMidiSpp));
+    buttons->Add(new QX::CrvnButton(manager, "Use SPP", kSppButton.x, kSppButton.y, kSppButton.w,
+                                    kSppButton.h, kParamUseMidiSpp));
     m.root->Add(buttons);
 
     auto* lists = new QX::NamedGroup(manager, "Lists", margins);

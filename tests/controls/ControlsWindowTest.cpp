@@ -336,10 +336,10 @@ TEST_F(ControlsWindow, WithoutEyeCandyTheKnobsLookTheSame) {
     // The fixed-function path packs colours at full scale where the shader
     // doubles half of it: the same picture within rounding.
     const float ring = 37.5f;
-    for (const auto& [x, y] : {std::pair{kBigKnob.cx(), kBigKnob.cy() + ring},
-                               std::pair{kBigKnob.cx() - ring, kBigKnob.cy()},
-                               std::pair{kBigKnob.cx() + ring * 0.7071f,
-                                         kBigKnob.cy() - ring * 0.7071f}}) {
+    for (const auto& [x, y] :
+         {std::pair{kBigKnob.cx(), kBigKnob.cy() + ring},
+          std::pair{kBigKnob.cx() - ring, kBigKnob.cy()},
+          std::pair{kBigKnob.cx() + ring * 0.7071f, kBigKnob.cy() - ring * 0.7071f}}) {
         const std::uint8_t* a = pixelAt(shaded, x, y);
         const std::uint8_t* b = pixelAt(plain, x, y);
         for (int c = 0; c < 3; ++c)
@@ -352,8 +352,8 @@ TEST_F(ControlsWindow, WithoutEyeCandyTheKnobsLookTheSame) {
 // xdotool presses without releasing, which the viewer's input cannot; the
 // viewer window is found by its title on the test's own display.
 bool xdotool(const std::string& arguments) {
-    const std::string command = "xdotool search --sync --name '^" + std::string(kTitle) +
-                                "$' " + arguments + " >/dev/null 2>&1";
+    const std::string command = "xdotool search --sync --name '^" + std::string(kTitle) + "$' " +
+                                arguments + " >/dev/null 2>&1";
     return std::system(command.c_str()) == 0;
 }
 
@@ -362,8 +362,8 @@ TEST_F(ControlsWindow, PicturesOfAnOpenListTypingAndAHoveredButton) {
     setNative(kParamSwing, 30);
     click(kSwingField.cx(), kSwingField.cy());
     ASSERT_TRUE(window->TypeText("12."));
-    const std::string at = std::to_string(wx(kChannelise.cx())) + " " +
-                           std::to_string(wy(kChannelise.cy()));
+    const std::string at =
+        std::to_string(wx(kChannelise.cx())) + " " + std::to_string(wy(kChannelise.cy()));
     ASSERT_TRUE(xdotool("mousemove --window %1 " + at + " mousedown 1"));
     pump(400);
     QX::PngImage image;
@@ -374,8 +374,8 @@ TEST_F(ControlsWindow, PicturesOfAnOpenListTypingAndAHoveredButton) {
     EXPECT_TRUE(near(pixelAt(image, kChannelise.x + 1, 1), grey, grey, grey));
     EXPECT_TRUE(near(pixelAt(image, kChannelise.x + 1, 100), grey, grey, grey));
     EXPECT_TRUE(near(pixelAt(image, 425, 17 * 12 - 2), grey, grey, grey));
-    EXPECT_TRUE(near(pixelAt(image, 425, 17 * 12 + 3), kBackground[0], kBackground[1],
-                     kBackground[2]));
+    EXPECT_TRUE(
+        near(pixelAt(image, 425, 17 * 12 + 3), kBackground[0], kBackground[1], kBackground[2]));
     // A click elsewhere took the focus from the field; the typed text went.
     EXPECT_TRUE(near(pixelAt(image, kSwingField.x + 1, kSwingField.y + 1), 0.8f, 0.8f, 0.85f));
     ASSERT_TRUE(xdotool("mouseup 1"));
@@ -391,8 +391,8 @@ TEST_F(ControlsWindow, PicturesOfAnOpenListTypingAndAHoveredButton) {
     EXPECT_FLOAT_EQ(native(kParamSwing), 30);
 
     // The banner names what is under the pointer.
-    const std::string over = std::to_string(wx(kPlainButton.cx())) + " " +
-                             std::to_string(wy(kPlainButton.cy()));
+    const std::string over =
+        std::to_string(wx(kPlainButton.cx())) + " " + std::to_string(wy(kPlainButton.cy()));
     ASSERT_TRUE(xdotool("mousemove --window %1 " + over));
     pump(1500);
     ASSERT_TRUE(frame("controls-hover", image));
