@@ -4,11 +4,12 @@
 source "$(dirname "$0")/common.sh"
 
 setup_machine
+deps linux
 build linux-release
 "$ROOT/build/linux-release/bench/tavro_bench" "$@"
 # The editor's cost on software GL, with a display of its own and a
 # preference file of its own (the benchmark switches constant redraw).
 if [ -x "$ROOT/build/linux-release/bench/tavro_editor_bench" ]; then
-  XDG_CONFIG_HOME="$(mktemp -d)" "$ROOT/scripts/with-xvfb.sh" \
+  XDG_CONFIG_HOME="$(mktemp -d)" "$ROOT/tests/common/with-xvfb.sh" \
     "$ROOT/build/linux-release/bench/tavro_editor_bench" "$@"
 fi

@@ -244,7 +244,11 @@ struct Font::Glyphs {
             glyph.top = face->glyph->bitmap_top;
             glyph.width = static_cast<int>(bitmap.width);
             glyph.height = static_cast<int>(bitmap.rows);
-            if (glyph.width > 0 && glyph.height > 0) {
+            // An image larger than any texture we make is left out for good
+            // rather than making room for it.
+            const bool fits = glyph.width + 2 * kPadding <= width &&
+                              glyph.height + 2 * kPadding <= kMaximumTextureSide;
+            if (glyph.width > 0 && glyph.height > 0 && fits) {
                 result = Place(glyph);
                 if (result != Result::kFull) {
                     Copy(bitmap, glyph);
@@ -257,9 +261,6 @@ struct Font::Glyphs {
     }
 
     Result Place(Glyph& glyph) {
-        if (glyph.width + 2 * kPadding > width) {
-            return Result::kFull;
-        }
         if (cursorX + glyph.width + kPadding > width) {
             cursorX = kPadding;
             cursorY += shelfHeight + kPadding;
@@ -300,10 +301,11 @@ struct Font::Glyphs {
 // ---- The process-wide lock ------------------------------------------------------------
 
 std::recursive_mutex& FontLock() {
-    // Never destroyed: a render thread may still be stopping while static
-    // objects of the library go away.
-    static auto* lock = new std::recursive_mutex;
-    return *lock;
+    // Lives as long as the library: every render thread has stopped before
+    // a host can unload it (the editor closes with its plug-in), and a host
+    // that loads and unloads the library while scanning gets it back.
+    static std::recursive_mutex lock;
+    return lock;
 }
 
 // ---- Font ------------------------------------------------------------------------------
@@ -380,7 +382,9 @@ std::string Font::DrawableText(const std::string& text) {
     std::string clean;
     clean.reserve(text.size());
     for (char32_t code : DecodeText(text)) {
-        if (glyphs_->Index(code) != 0) {
+        // A face may map U+0000 to a blank glyph; FTGL would take it for
+        // the end of the text.
+        if (code != 0 && glyphs_->Index(code) != 0) {
             AppendUtf8(clean, code);
         }
     }

@@ -13,6 +13,8 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
+#include <dlfcn.h>
+#include <link.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -22,6 +24,8 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -109,6 +113,35 @@ int characterForKey(KeySym keysym, const char* text, int length) {
     return 0;
 }
 
+// Mesa loads its GL driver for a connection's first context and unloads it
+// when the last connection that used it closes; what the driver allocated
+// for itself when it was loaded stays behind, a little memory lost at every
+// close of the editor. Once loaded, the driver stays.
+int collectGlDriver(dl_phdr_info* info, size_t /*size*/, void* found) {
+    const char* name = info->dlpi_name;
+    if (name != nullptr &&
+        (std::strstr(name, "_dri.so") != nullptr || std::strstr(name, "libgallium") != nullptr)) {
+        static_cast<std::vector<std::string>*>(found)->push_back(name);
+    }
+    return 0;
+}
+
+void keepGlDriverLoaded() {
+    static std::atomic<bool> kept{false};
+    if (kept.load()) {
+        return;
+    }
+    std::vector<std::string> drivers;
+    dl_iterate_phdr(collectGlDriver, &drivers);
+    for (const std::string& path : drivers) {
+        // Already loaded: this only takes a reference that is never given
+        // back.
+        if (dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE) != nullptr) {
+            kept.store(true);
+        }
+    }
+}
+
 std::string errorText(Display* display, int code) {
     char text[256] = {};
     XGetErrorText(display, code, text, sizeof text);
@@ -159,6 +192,7 @@ public:
         if (display_ == nullptr || context_ == nullptr || windowGone_) {
             return false;
         }
+        Working();
         if (current_ == Current::OnWindow) {
             return true;
         }
@@ -175,6 +209,7 @@ public:
 
     void SwapBuffers() override {
         if (display_ != nullptr && context_ != nullptr && !windowGone_) {
+            Working();
             glXSwapBuffers(display_, glxWindow_);
         }
     }
@@ -183,6 +218,7 @@ public:
         if (display_ == nullptr) {
             return;
         }
+        Working();
         if (offscreenContext_ == nullptr && !CreateOffscreenContext()) {
             return;
         }
@@ -195,6 +231,7 @@ public:
         if (display_ == nullptr || offscreenContext_ == nullptr) {
             return;
         }
+        Working();
         if (current_ != Current::OnOffscreen) {
             if (!glXMakeContextCurrent(display_, pbuffer_, pbuffer_, offscreenContext_)) {
                 current_ = Current::Nothing;
@@ -246,7 +283,13 @@ public:
             }
             trap.Failed();
         }
-        XCloseDisplay(display_);
+        {
+            // Closing syncs once more; the trap only compares the pointer,
+            // so it may outlive the connection.
+            XErrorTrap closing(display_);
+            Resting();
+            XCloseDisplay(display_);
+        }
         display_ = nullptr;
         windowGone_ = false;
         offscreenPixels_.clear();
@@ -261,6 +304,7 @@ public:
         using Clock = std::chrono::steady_clock;
         const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(milliseconds, 0));
         for (;;) {
+            Working();
             ApplyRequests();
             if (DispatchQueuedEvents()) {
                 return;
@@ -279,7 +323,9 @@ public:
             if (display_ != nullptr) {
                 fds[count++] = {ConnectionNumber(display_), POLLIN, 0};
             }
+            Resting();
             int ready = poll(fds, count, static_cast<int>(left));
+            Working();
             if (ready < 0 && errno != EINTR) {
                 return;
             }
@@ -303,11 +349,10 @@ public:
     }
 
     void Focus() override {
-        // Also on the render thread the focus is only asked for: a press is
-        // handed out while the events are read under the error trap, which
-        // TakeFocus would take a second time. The next requests take it.
-        focusRequested_.store(true);
-        if (!OnRenderThread()) {
+        if (OnRenderThread()) {
+            TakeFocus();
+        } else {
+            focusRequested_.store(true);
             Wake();
         }
     }
@@ -337,6 +382,20 @@ private:
 
     bool OnRenderThread() const { return renderThread_.load() == std::this_thread::get_id(); }
 
+    // While the render thread works with its connection (all but sleeping
+    // in WaitForInput) the connection's X errors are trapped: the host may
+    // destroy its window, and ours with it, at any moment, and until the
+    // render thread has read of it every drawing request can fail, inside
+    // any GL call (the driver checks its drawable there) as well as in the
+    // swap. Asleep, nothing reads the connection and the host's handler is
+    // left alone.
+    void Working() {
+        if (display_ != nullptr && !working_) {
+            working_.emplace(display_);
+        }
+    }
+    void Resting() { working_.reset(); }
+
     bool Fail(const std::string& text) {
         platform::showMessageBox("Error", text);
         return false;
@@ -349,6 +408,7 @@ private:
             return Fail(std::string("The editor cannot open the X display '") +
                         (name != nullptr ? name : "") + "'.");
         }
+        Working();
         int major = 0, minor = 0;
         if (!glXQueryVersion(display_, &major, &minor) || major < 1 || (major == 1 && minor < 3)) {
             return Fail("The X server offers no OpenGL (GLX 1.3) for the editor.");
@@ -460,6 +520,7 @@ private:
             return Fail("The editor's OpenGL context could not be made current.");
         }
         current_ = Current::OnWindow;
+        keepGlDriverLoaded();
         return true;
     }
 
@@ -535,6 +596,7 @@ private:
         if (display_ == nullptr || window_ == 0 || windowGone_) {
             return;
         }
+        Working();
         if (focusRequested_.exchange(false)) {
             TakeFocus();
         }
@@ -556,23 +618,28 @@ private:
         if (display_ == nullptr) {
             return false;
         }
-        bool any = false;
-        XErrorTrap trap(display_);
-        while (XPending(display_) > 0) {
-            XEvent event;
-            XNextEvent(display_, &event);
-            // Only the latest of a run of pointer movements matters.
-            if (event.type == MotionNotify && XEventsQueued(display_, QueuedAlready) > 0) {
-                XEvent next;
-                XPeekEvent(display_, &next);
-                if (next.type == MotionNotify) {
-                    continue;
+        batch_.clear();
+        {
+            XErrorTrap trap(display_);
+            while (XPending(display_) > 0) {
+                XEvent event;
+                XNextEvent(display_, &event);
+                // Only the latest of a run of pointer movements matters.
+                if (event.type == MotionNotify && !batch_.empty() &&
+                    batch_.back().type == MotionNotify) {
+                    batch_.back() = event;
+                } else {
+                    batch_.push_back(event);
                 }
             }
-            Dispatch(event);
-            any = true;
         }
-        return any;
+        // The editor's handlers run outside the trap: they call back into
+        // the bridge (Focus, SetSize), and the trap's lock is shared by every
+        // editor of the process.
+        for (XEvent& event : batch_) {
+            Dispatch(event);
+        }
+        return !batch_.empty();
     }
 
     void Dispatch(XEvent& event) {
@@ -686,6 +753,7 @@ private:
 
     // Render thread only.
     Display* display_ = nullptr;
+    std::optional<XErrorTrap> working_;
     GLXFBConfig config_ = nullptr;
     Colormap colormap_ = 0;
     Window window_ = 0;
@@ -695,6 +763,7 @@ private:
     GLXPbuffer pbuffer_ = 0;
     GLXContext offscreenContext_ = nullptr;
     std::vector<std::uint8_t> offscreenPixels_;
+    std::vector<XEvent> batch_;
     int offscreenWidth_ = kOffscreenWidth;
     int offscreenHeight_ = kOffscreenHeight;
     Current current_ = Current::Nothing;

@@ -28,7 +28,9 @@ fs::path WritePng(const std::string& name, int width, int height, png_uint_32 fo
     if (palette != nullptr) {
         image.colormap_entries = static_cast<png_uint_32>(paletteSize);
         for (int i = 0; i < paletteSize; ++i) {
-            colormap.insert(colormap.end(), {palette[i].red, palette[i].green, palette[i].blue});
+            colormap.push_back(palette[i].red);
+            colormap.push_back(palette[i].green);
+            colormap.push_back(palette[i].blue);
         }
     }
     std::vector<png_byte> pixels(PNG_IMAGE_SIZE(image));

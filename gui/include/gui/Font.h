@@ -39,6 +39,9 @@ public:
     Font& operator=(const Font&) = delete;
 
     bool Loaded() const { return face_ != nullptr; }
+    // FTGL's face, for its metrics (under the font lock). Its glyphs carry
+    // metrics only: text is drawn from LayoutText's quads, never by FTGL's
+    // Render.
     FTTextureFont* face() const { return face_.get(); }
     int size() const { return size_; }
     int scale() const { return scale_; }

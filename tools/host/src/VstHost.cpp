@@ -87,6 +87,11 @@ void VstHost::setAnswer(VstInt32 opcode, VstIntPtr answer) {
     answers_.emplace_back(opcode, answer);
 }
 
+void VstHost::setSizeWindowHandler(SizeWindowHandler handler) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    sizeWindowHandler_ = std::move(handler);
+}
+
 // ---- Loading ----------------------------------------------------------------
 
 bool VstHost::load(const std::string& path, std::string& error) {
@@ -311,15 +316,22 @@ VstIntPtr VstHost::answer(VstInt32 opcode, VstInt32 index, VstIntPtr value, void
         case audioMasterEndEdit:
             automation_.push_back({AutomationRecord::EndEdit, index, 0.0f});
             return 1;
+        case audioMasterSizeWindow:
+            otherRequests_.push_back({opcode, index, value, opt});
+            if (sizeWindowHandler_) {
+                return sizeWindowHandler_(index, static_cast<int>(value)) ? 1 : 0;
+            }
+            break;
         default:
             otherRequests_.push_back({opcode, index, value, opt});
-            for (const auto& entry : answers_) {
-                if (entry.first == opcode) {
-                    return entry.second;
-                }
-            }
-            return 0;
+            break;
     }
+    for (const auto& entry : answers_) {
+        if (entry.first == opcode) {
+            return entry.second;
+        }
+    }
+    return 0;
 }
 
 int VstHost::versionRequests() const {

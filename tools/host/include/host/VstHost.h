@@ -10,6 +10,7 @@
 #include "vst/AEffect.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -59,6 +60,11 @@ public:
     void setTimeInfo(const VstTimeInfo& info, bool available = true);
     // Answer for a request without special handling (default 0).
     void setAnswer(VstInt32 opcode, VstIntPtr answer);
+    // Called for audioMasterSizeWindow (which is still recorded among the
+    // other requests) on the thread the plug-in asks from; its result is the
+    // answer (a host that resized answers 1). It must not call the host.
+    using SizeWindowHandler = std::function<bool(int width, int height)>;
+    void setSizeWindowHandler(SizeWindowHandler handler);
 
     // ---- Loading -------------------------------------------------------------
     // Loads the library, calls VSTPluginMain (or `main`) with this host's
@@ -122,6 +128,7 @@ private:
     VstTimeInfo timeInfo_{};
     bool timeAvailable_ = true;
     std::vector<std::pair<VstInt32, VstIntPtr>> answers_;
+    SizeWindowHandler sizeWindowHandler_;
     int versionRequests_ = 0;
     int timeRequests_ = 0;
     VstInt32 lastTimeFilter_ = 0;

@@ -1,0 +1,116 @@
+#pragma once
+// A host with the tests' plug-in open in a window of its own, as the editor
+// tests use it: the window pumped with effEditIdle between, and frames read
+// back by the plug-in itself (the faithful picture under Wine too).
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "PngImage.h"
+#include "TestLayout.h"
+#include "host/VstHost.h"
+#include "platform/ViewerWindow.h"
+#include "platform/testing/TestAccess.h"
+#include "plugin/EditorFrames.h"
+
+#ifndef TAVRO_TEST_EDITOR_PATH
+#error "TAVRO_TEST_EDITOR_PATH names the plug-in with the test layout"
+#endif
+
+namespace editortest {
+
+// A fresh Wine prefix has no fonts; a user would install one. The layout
+// asks for DejaVu Sans after the Windows fonts.
+class WineFonts : public testing::Environment {
+public:
+    void SetUp() override {
+        const char* windows = std::getenv("WINDIR");
+        if (!windows)
+            return;
+        const std::filesystem::path fonts = std::filesystem::path(windows) / "Fonts";
+        std::error_code ignored;
+        std::filesystem::create_directories(fonts, ignored);
+        std::filesystem::copy_file("Z:/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",
+                                   fonts / "DejaVuSans.ttf",
+                                   std::filesystem::copy_options::skip_existing, ignored);
+    }
+};
+inline void installWineFonts() {
+    static const auto* const added = testing::AddGlobalTestEnvironment(new WineFonts);
+    (void)added;
+}
+
+inline std::string framePath(const char* name) {
+    return std::string(TAVRO_TEST_OUTPUT_DIR) + "/" + name + ".png";
+}
+
+struct OpenEditor {
+    host::VstHost host;
+    std::unique_ptr<platform::ViewerWindow> window;
+    bool ok = false;
+    int threadsWithoutEditor = 0;
+
+    OpenEditor() {
+        std::string error;
+        if (!host.load(TAVRO_TEST_EDITOR_PATH, error)) {
+            ADD_FAILURE() << error;
+            return;
+        }
+        host.dispatch(effOpen);
+        ERect* rect = nullptr;
+        host.dispatch(effEditGetRect, 0, 0, &rect);
+        if (!rect) {
+            ADD_FAILURE() << "no editor rectangle";
+            return;
+        }
+        window = platform::ViewerWindow::Create("editor test", rect->right - rect->left,
+                                                rect->bottom - rect->top);
+        if (!window) {
+            ADD_FAILURE() << "no window";
+            return;
+        }
+        threadsWithoutEditor = platform::testsupport::threadCount();
+        host.dispatch(effEditOpen, 0, 0, window->NativeHandle());
+        ok = true;
+    }
+    ~OpenEditor() {
+        if (ok)
+            host.dispatch(effEditClose);
+    }
+    void pump(int milliseconds) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+        while (std::chrono::steady_clock::now() < end) {
+            window->PumpEvents(20);
+            host.dispatch(effEditIdle);
+        }
+    }
+    bool frame(const std::string& path, QX::PngImage& image) {
+        std::remove(path.c_str());
+        if (host.dispatch(effVendorSpecific, kVendorWriteEditorFrame, 5000,
+                          const_cast<char*>(path.c_str())) != 1)
+            return false;
+        std::ifstream in(path, std::ios::binary);
+        std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
+        return QX::DecodePng(bytes.data(), bytes.size(), image);
+    }
+};
+
+inline const std::uint8_t* pixelAt(const QX::PngImage& image, int x, int yFromBottom) {
+    const int row = image.height - 1 - yFromBottom;
+    return &image.pixels[static_cast<std::size_t>(row * image.width + x) * image.channels];
+}
+
+inline bool near(const std::uint8_t* p, float r, float g, float b) {
+    auto close = [](std::uint8_t v, float want) { return std::abs(v - want * 255.0f) <= 3.0f; };
+    return close(p[0], r) && close(p[1], g) && close(p[2], b);
+}
+
+}  // namespace editortest
