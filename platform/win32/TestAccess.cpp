@@ -1,7 +1,8 @@
 #include "platform/testing/TestAccess.h"
 
-#include <tlhelp32.h>
 #include <windows.h>
+// Needs windows.h first.
+#include <tlhelp32.h>
 
 #include <cstdlib>
 #include <string>
