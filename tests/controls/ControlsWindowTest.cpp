@@ -51,7 +51,13 @@ protected:
         ASSERT_NE(window, nullptr);
         host.dispatch(effEditOpen, 0, 0, window->NativeHandle());
         open = true;
-        pump(400);
+        // Input reaches the editor once its window is there; on a loaded
+        // machine that takes a while, so wait for its first frame.
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (host.dispatch(effVendorSpecific, kVendorEditorFramesDrawn) < 1 &&
+               std::chrono::steady_clock::now() < giveUp)
+            pump(20);
+        pump(300);
         host.clearRecords();
     }
     void TearDown() override {
