@@ -335,10 +335,11 @@ public:
     }
 
     void Focus() override {
-        if (OnRenderThread()) {
-            TakeFocus();
-        } else {
-            focusRequested_.store(true);
+        // Also on the render thread the focus is only asked for: a press is
+        // handed out while the events are read under the error trap, which
+        // TakeFocus would take a second time. The next requests take it.
+        focusRequested_.store(true);
+        if (!OnRenderThread()) {
             Wake();
         }
     }

@@ -11,6 +11,9 @@ class Texture;
 class ALmanager : public QX::Manager {
 public:
     using QX::Manager::Manager;
+    // The render thread's shutdown runs this class's shutdowner, so the
+    // thread must stop while this part of the object still exists.
+    ~ALmanager() override { StopRenderTask(); }
 
     void InitGLHook() override;
     RenderingShutdowner* CreateShutdowner() override;
