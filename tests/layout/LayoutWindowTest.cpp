@@ -14,14 +14,18 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "PngImage.h"
 #include "host/VstHost.h"
+#include "platform/Folders.h"
 #include "platform/MemoryMidiInput.h"
+#include "platform/Preferences.h"
 #include "platform/ViewerWindow.h"
+#include "platform/testing/TestAccess.h"
 #include "plugin/EditorFrames.h"
 #include "plugin/ParameterTable.h"
 #include "render/HostMidiInputExport.h"
@@ -83,6 +87,28 @@ public:
 };
 [[maybe_unused]] testing::Environment* const fonts =
     testing::AddGlobalTestEnvironment(new WineFonts);
+
+// The skins folder and (on Linux) the preference file in folders of the
+// run's own, so that no test sees or changes the user's.
+class PrivateFolders : public testing::Environment {
+public:
+    void SetUp() override {
+        folder_ = fs::temp_directory_path() /
+                  ("tavro-layout-window-" + std::to_string(std::random_device()()));
+        fs::create_directories(folder_);
+        for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "APPDATA"})
+            platform::testsupport::setEnvironmentVariable(name, (folder_ / name).string().c_str());
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        fs::remove_all(folder_, ignored);
+    }
+
+private:
+    fs::path folder_;
+};
+[[maybe_unused]] testing::Environment* const folders =
+    testing::AddGlobalTestEnvironment(new PrivateFolders);
 
 struct Rgb {
     int r, g, b;
@@ -364,6 +390,41 @@ TEST_F(ProductEditor, TurningAKnobChangesTheParameterTheHostSeesAndTheSound) {
     for (float v : host.output(0))
         peakAfter = std::max(peakAfter, std::fabs(v));
     EXPECT_NEAR(peakAfter / peakBefore, 0.8f, 0.03f);
+}
+
+// The example skin of the repository, installed as a user installs a skin
+// and selected in the preferences before the plug-in is loaded.
+class SkinnedEditor : public ProductEditor {
+protected:
+    void SetUp() override {
+        const fs::path skins = platform::skinsFolder("tavro");
+        std::error_code error;
+        fs::create_directories(skins, error);
+        fs::copy(TAVRO_EXAMPLE_SKIN, skins / "Midnight", fs::copy_options::recursive, error);
+        ASSERT_FALSE(error) << error.message();
+        platform::writeSkinPreference("Midnight");
+        ProductEditor::SetUp();
+    }
+    void TearDown() override {
+        ProductEditor::TearDown();
+        platform::writeSkinPreference("");
+    }
+};
+
+TEST_F(SkinnedEditor, TheExampleSkinChangesTheColoursAndTheWindowSize) {
+    ERect* rect = nullptr;
+    host.dispatch(effEditGetRect, 0, 0, &rect);
+    ASSERT_NE(rect, nullptr);
+    EXPECT_EQ(rect->right - rect->left, 1000);
+    EXPECT_EQ(rect->bottom - rect->top, 480);
+    Open();
+    Picture skinned;
+    ASSERT_TRUE(Frame("editor-skin-midnight", skinned));
+    ASSERT_EQ(skinned.height(), 480);
+    EXPECT_TRUE(near(skinned.At(kWindowBackground), 0.08f, 0.09f, 0.14f))
+        << describe(skinned.At(kWindowBackground));
+    // The rest of the layout is the built-in one: the history displays.
+    EXPECT_TRUE(near(skinned.At(kLeftHistoryFill), 0.3f, 0.3f, 0.3f));
 }
 
 }  // namespace
