@@ -164,7 +164,8 @@ void CarbonVSTEditor::SizeWindow(int width, int height) {
 // ---- Window input ------------------------------------------------------------------------
 
 Point CarbonVSTEditor::WindowToView(int x, int y) {
-    const int height = manager_->Bridge() ? manager_->Bridge()->GetHeight() : manager_->height.load();
+    const int height =
+        manager_->Bridge() ? manager_->Bridge()->GetHeight() : manager_->height.load();
     return {static_cast<float>(x), static_cast<float>(height - y)};
 }
 

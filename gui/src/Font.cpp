@@ -301,10 +301,11 @@ struct Font::Glyphs {
 // ---- The process-wide lock ------------------------------------------------------------
 
 std::recursive_mutex& FontLock() {
-    // Never destroyed: a render thread may still be stopping while static
-    // objects of the library go away.
-    static auto* lock = new std::recursive_mutex;
-    return *lock;
+    // Lives as long as the library: every render thread has stopped before
+    // a host can unload it (the editor closes with its plug-in), and a host
+    // that loads and unloads the library while scanning gets it back.
+    static std::recursive_mutex lock;
+    return lock;
 }
 
 // ---- Font ------------------------------------------------------------------------------

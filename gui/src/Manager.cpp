@@ -49,8 +49,11 @@ bool sameBits(float a, float b) {
 
 // The built-in information texts, ids -2, -3, ... in this order.
 const char* const kDefaultInfoTexts[] = {
-    "About tavro and preferences", "Save calibration data", "Load calibration data",
-    "Load calibration data", "Import settings from another product",
+    "About tavro and preferences",
+    "Save calibration data",
+    "Load calibration data",
+    "Load calibration data",
+    "Import settings from another product",
 };
 
 void fillRect(float x0, float y0, float x1, float y1) {
@@ -354,14 +357,15 @@ bool Manager::FrameNeeded() {
     }
     if (midiHistory) {
         for (int k = 0; k < kHistoryKinds; ++k) {
-            const std::int32_t index = midiHistory->rings[k].writeIndex.load(std::memory_order_acquire);
+            const std::int32_t index =
+                midiHistory->rings[k].writeIndex.load(std::memory_order_acquire);
             if (index != drawnHistory_[k]) {
                 drawnHistory_[k] = index;
                 needed = true;
             }
         }
-        const auto failures =
-            static_cast<std::int32_t>(midiHistory->testFailureCount.load(std::memory_order_relaxed));
+        const auto failures = static_cast<std::int32_t>(
+            midiHistory->testFailureCount.load(std::memory_order_relaxed));
         if (failures != drawnHistory_[4]) {
             drawnHistory_[4] = failures;
             needed = true;

@@ -25,6 +25,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -191,6 +192,7 @@ public:
         if (display_ == nullptr || context_ == nullptr || windowGone_) {
             return false;
         }
+        Working();
         if (current_ == Current::OnWindow) {
             return true;
         }
@@ -207,6 +209,7 @@ public:
 
     void SwapBuffers() override {
         if (display_ != nullptr && context_ != nullptr && !windowGone_) {
+            Working();
             glXSwapBuffers(display_, glxWindow_);
         }
     }
@@ -215,6 +218,7 @@ public:
         if (display_ == nullptr) {
             return;
         }
+        Working();
         if (offscreenContext_ == nullptr && !CreateOffscreenContext()) {
             return;
         }
@@ -227,6 +231,7 @@ public:
         if (display_ == nullptr || offscreenContext_ == nullptr) {
             return;
         }
+        Working();
         if (current_ != Current::OnOffscreen) {
             if (!glXMakeContextCurrent(display_, pbuffer_, pbuffer_, offscreenContext_)) {
                 current_ = Current::Nothing;
@@ -278,7 +283,13 @@ public:
             }
             trap.Failed();
         }
-        XCloseDisplay(display_);
+        {
+            // Closing syncs once more; the trap only compares the pointer,
+            // so it may outlive the connection.
+            XErrorTrap closing(display_);
+            Resting();
+            XCloseDisplay(display_);
+        }
         display_ = nullptr;
         windowGone_ = false;
         offscreenPixels_.clear();
@@ -293,6 +304,7 @@ public:
         using Clock = std::chrono::steady_clock;
         const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(milliseconds, 0));
         for (;;) {
+            Working();
             ApplyRequests();
             if (DispatchQueuedEvents()) {
                 return;
@@ -311,7 +323,9 @@ public:
             if (display_ != nullptr) {
                 fds[count++] = {ConnectionNumber(display_), POLLIN, 0};
             }
+            Resting();
             int ready = poll(fds, count, static_cast<int>(left));
+            Working();
             if (ready < 0 && errno != EINTR) {
                 return;
             }
@@ -369,6 +383,20 @@ private:
 
     bool OnRenderThread() const { return renderThread_.load() == std::this_thread::get_id(); }
 
+    // While the render thread works with its connection (all but sleeping
+    // in WaitForInput) the connection's X errors are trapped: the host may
+    // destroy its window, and ours with it, at any moment, and until the
+    // render thread has read of it every drawing request can fail, inside
+    // any GL call (the driver checks its drawable there) as well as in the
+    // swap. Asleep, nothing reads the connection and the host's handler is
+    // left alone.
+    void Working() {
+        if (display_ != nullptr && !working_) {
+            working_.emplace(display_);
+        }
+    }
+    void Resting() { working_.reset(); }
+
     bool Fail(const std::string& text) {
         platform::showMessageBox("Error", text);
         return false;
@@ -381,6 +409,7 @@ private:
             return Fail(std::string("The editor cannot open the X display '") +
                         (name != nullptr ? name : "") + "'.");
         }
+        Working();
         int major = 0, minor = 0;
         if (!glXQueryVersion(display_, &major, &minor) || major < 1 || (major == 1 && minor < 3)) {
             return Fail("The X server offers no OpenGL (GLX 1.3) for the editor.");
@@ -568,6 +597,7 @@ private:
         if (display_ == nullptr || window_ == 0 || windowGone_) {
             return;
         }
+        Working();
         if (focusRequested_.exchange(false)) {
             TakeFocus();
         }
@@ -724,6 +754,7 @@ private:
 
     // Render thread only.
     Display* display_ = nullptr;
+    std::optional<XErrorTrap> working_;
     GLXFBConfig config_ = nullptr;
     Colormap colormap_ = 0;
     Window window_ = 0;

@@ -126,6 +126,30 @@ public:
         }
     }
 
+    bool ChildWindowShown() override {
+        if (closed_) {
+            return false;
+        }
+        Window root = 0, parent = 0;
+        Window* children = nullptr;
+        unsigned count = 0;
+        bool shown = false;
+        XErrorTrap trap(display_);
+        if (XQueryTree(display_, window_, &root, &parent, &children, &count) != 0) {
+            for (unsigned i = 0; i < count && !shown; ++i) {
+                XWindowAttributes attributes{};
+                // A child may go away between the two requests.
+                shown = XGetWindowAttributes(display_, children[i], &attributes) != 0 &&
+                        attributes.map_state == IsViewable;
+            }
+            if (children != nullptr) {
+                XFree(children);
+            }
+        }
+        trap.Failed();
+        return shown;
+    }
+
     bool Capture(Picture& picture) override {
         int x = 0, y = 0;
         if (closed_ || !ScreenPoint(0, 0, x, y)) {
@@ -244,6 +268,7 @@ public:
         if (!InputReady()) {
             return false;
         }
+        EnsureKeyboardFocus();
         bool all = true;
         for (std::size_t i = 0; i < text.size();) {
             const unsigned long code = nextCodePoint(text, i);
@@ -280,6 +305,7 @@ public:
         if (!InputReady() || name.empty()) {
             return false;
         }
+        EnsureKeyboardFocus();
         KeySym keysym = NoSymbol;
         if (name.size() == 1) {
             keysym = static_cast<unsigned char>(name[0]);
@@ -304,6 +330,41 @@ public:
     }
 
 private:
+    // Keys go to the focus window, or to the window under the pointer when
+    // that lies inside the focus window. A window manager focuses the window
+    // the user works in; without one (Xvfb) the focus may be nowhere after
+    // an earlier window went, and keys would be lost until the editor takes
+    // the focus itself on a click.
+    void EnsureKeyboardFocus() {
+        Window focus = 0;
+        int revert = 0;
+        XGetInputFocus(display_, &focus, &revert);
+        if (focus == PointerRoot || Inside(focus)) {
+            return;
+        }
+        XErrorTrap trap(display_);
+        XSetInputFocus(display_, window_, RevertToPointerRoot, CurrentTime);
+        trap.Failed();
+    }
+
+    // Whether `w` is the viewer's window or one inside it.
+    bool Inside(Window w) {
+        XErrorTrap trap(display_);
+        while (w != 0 && w != window_) {
+            Window root = 0, parent = 0;
+            Window* children = nullptr;
+            unsigned count = 0;
+            if (XQueryTree(display_, w, &root, &parent, &children, &count) == 0) {
+                return false;
+            }
+            if (children != nullptr) {
+                XFree(children);
+            }
+            w = parent == root ? 0 : parent;
+        }
+        return w == window_ && w != 0;
+    }
+
     bool InputReady() {
         if (closed_) {
             return false;

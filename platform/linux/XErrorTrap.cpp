@@ -1,5 +1,6 @@
 #include "linux/XErrorTrap.h"
 
+#include <atomic>
 #include <mutex>
 
 namespace platform {
@@ -7,75 +8,82 @@ namespace x11 {
 
 namespace {
 
-// Guarded by trapMutex() while a trap lives; the handler runs on the thread
-// that holds the trap whenever the trapped connection reports an error, and
-// on other threads for other connections (then only `previous` is read,
-// which stays fixed while the trap lives).
-struct TrapState {
-    Display* display = nullptr;
-    XErrorHandler previous = nullptr;
-    int errors = 0;
-    int firstError = 0;
-    int firstRequest = 0;
+// One slot per trapped connection. The handler runs on whichever thread
+// reads a connection and finds an error; it only reads `display` and counts
+// into the atomics, so it takes no lock. Slots change under setupMutex().
+struct Slot {
+    std::atomic<Display*> display{nullptr};
+    std::atomic<int> errors{0};
+    std::atomic<int> firstError{0};
+    int depth = 0;  // traps of this connection alive (setupMutex())
 };
 
-std::mutex& trapMutex() {
+constexpr int kSlots = 64;
+Slot gSlots[kSlots];
+std::atomic<XErrorHandler> gPrevious{nullptr};
+int gTraps = 0;  // setupMutex()
+
+std::mutex& setupMutex() {
     static std::mutex mutex;
     return mutex;
 }
 
-TrapState& state() {
-    static TrapState s;
-    return s;
-}
-
-// Traps this thread holds: only the outermost takes the lock and installs
-// the handler.
-thread_local int tDepth = 0;
-
 int trapHandler(Display* display, XErrorEvent* event) {
-    TrapState& s = state();
-    if (display != s.display) {
-        return s.previous != nullptr ? s.previous(display, event) : 0;
+    for (Slot& slot : gSlots) {
+        if (slot.display.load() == display) {
+            if (slot.errors.fetch_add(1) == 0) {
+                slot.firstError.store(event->error_code);
+            }
+            return 0;
+        }
     }
-    if (s.errors++ == 0) {
-        s.firstError = event->error_code;
-        s.firstRequest = event->request_code;
-    }
-    return 0;
+    XErrorHandler previous = gPrevious.load();
+    return previous != nullptr ? previous(display, event) : 0;
 }
 
 }  // namespace
 
-XErrorTrap::XErrorTrap(Display* display) : display_(display) {
-    if (tDepth++ > 0) {
-        return;
+XErrorTrap::XErrorTrap(Display* display) : display_(display), slot_(-1) {
+    std::lock_guard<std::mutex> lock(setupMutex());
+    int freeSlot = -1;
+    for (int i = 0; i < kSlots && slot_ < 0; ++i) {
+        if (gSlots[i].display.load() == display) {
+            slot_ = i;
+        } else if (freeSlot < 0 && gSlots[i].display.load() == nullptr) {
+            freeSlot = i;
+        }
     }
-    trapMutex().lock();
-    TrapState& s = state();
-    s.display = display;
-    s.errors = 0;
-    s.firstError = 0;
-    s.firstRequest = 0;
-    s.previous = XSetErrorHandler(trapHandler);
+    if (slot_ < 0 && freeSlot >= 0) {
+        slot_ = freeSlot;
+        Slot& slot = gSlots[slot_];
+        slot.errors.store(0);
+        slot.firstError.store(0);
+        slot.display.store(display);
+    }
+    // With every slot taken the connection's errors go to the previous
+    // handler; sixty-four editors open at once is far beyond any host.
+    if (slot_ >= 0) {
+        ++gSlots[slot_].depth;
+    }
+    if (gTraps++ == 0) {
+        gPrevious.store(XSetErrorHandler(trapHandler));
+    }
 }
 
 XErrorTrap::~XErrorTrap() {
-    if (--tDepth > 0) {
-        return;
+    std::lock_guard<std::mutex> lock(setupMutex());
+    if (slot_ >= 0 && --gSlots[slot_].depth == 0) {
+        // Errors of requests still in flight are read by whoever reads the
+        // connection next; its owner syncs first where that matters.
+        gSlots[slot_].display.store(nullptr);
     }
-    TrapState& s = state();
-    // Errors of requests still in flight are read later by whoever reads the
-    // connection next; the owner of the connection syncs before it lets go
-    // where that matters (Failed()).
-    XErrorHandler current = XSetErrorHandler(s.previous);
-    if (current != trapHandler) {
-        // Someone installed a handler of their own meanwhile: keep theirs.
-        XSetErrorHandler(current);
+    if (--gTraps == 0) {
+        XErrorHandler current = XSetErrorHandler(gPrevious.load());
+        if (current != trapHandler) {
+            // Someone installed a handler of their own meanwhile: keep theirs.
+            XSetErrorHandler(current);
+        }
     }
-    s.display = nullptr;
-    s.previous = nullptr;
-    trapMutex().unlock();
 }
 
 bool XErrorTrap::Failed() {
@@ -84,18 +92,11 @@ bool XErrorTrap::Failed() {
 }
 
 bool XErrorTrap::FailedSoFar() {
-    TrapState& s = state();
-    bool failed = s.errors > 0;
-    s.errors = 0;
-    return failed;
+    return slot_ >= 0 && gSlots[slot_].errors.exchange(0) > 0;
 }
 
 int XErrorTrap::ErrorCode() const {
-    return state().firstError;
-}
-
-int XErrorTrap::RequestCode() const {
-    return state().firstRequest;
+    return slot_ >= 0 ? gSlots[slot_].firstError.load() : 0;
 }
 
 }  // namespace x11

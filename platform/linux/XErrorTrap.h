@@ -1,11 +1,14 @@
 #pragma once
 // X error handlers are process-wide and the default one ends the process,
-// so a plug-in must never leave its own installed: the host and other
-// plug-ins share it. An XErrorTrap installs a handler that swallows the
-// errors of one connection for as long as the trap lives, passes errors of
-// every other connection to the handler it replaced, and then puts that
-// handler back. Traps of different threads take turns (a process-wide lock);
-// a trap inside another of the same thread joins it (same connection only).
+// so a plug-in must not let errors of its own connections reach it, nor
+// leave a handler of its own behind (the host and other plug-ins share it,
+// and the plug-in's code may be unloaded). While any XErrorTrap lives, a
+// handler of ours is installed that swallows and counts the errors of the
+// connections under a trap and passes every other connection's errors to
+// the handler it replaced; the last trap to go puts that one back.
+//
+// Traps of different threads and connections overlap freely (no lock is
+// held while a trap lives); traps of one connection may nest on one thread.
 
 #include <X11/Xlib.h>
 
@@ -20,16 +23,18 @@ public:
     XErrorTrap& operator=(const XErrorTrap&) = delete;
 
     // Waits for the server to answer every request made so far (XSync) and
-    // tells whether any of them failed since the trap was set or last asked.
+    // tells whether any error of this connection arrived since it was last
+    // asked (or since the first trap of the connection was set).
     bool Failed();
     // The same without the round trip: only errors already received count.
     bool FailedSoFar();
-    // The error code and request of the first error caught, for messages.
+    // The error code of the first error counted since it was last asked,
+    // for messages.
     int ErrorCode() const;
-    int RequestCode() const;
 
 private:
     Display* display_;
+    int slot_;
 };
 
 }  // namespace x11

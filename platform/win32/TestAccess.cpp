@@ -1,7 +1,7 @@
 #include "platform/testing/TestAccess.h"
 
-#include <windows.h>
 #include <tlhelp32.h>
+#include <windows.h>
 
 #include <cstdlib>
 #include <string>

@@ -45,10 +45,10 @@ TEST(EditorInput, ClickDoubleClickAndWheelReachTheElementTree) {
     editor.pump(150);
     const auto lines = probeLines(testing::internal::GetCapturedStdout());
     const std::vector<std::string> expected = {
-        "down 500.0 70.0 modifiers 0x0 clicks 1",  "up 500.0 70.0 modifiers 0x0 clicks 0",
-        "down 510.0 80.0 modifiers 0x0 clicks 1",  "up 510.0 80.0 modifiers 0x0 clicks 0",
-        "down 510.0 80.0 modifiers 0x0 clicks 2",  "up 510.0 80.0 modifiers 0x0 clicks 0",
-        "down 520.0 90.0 modifiers 0x0 clicks 1",  "drag 520.0 100.0 modifiers 0x0 clicks 0",
+        "down 500.0 70.0 modifiers 0x0 clicks 1", "up 500.0 70.0 modifiers 0x0 clicks 0",
+        "down 510.0 80.0 modifiers 0x0 clicks 1", "up 510.0 80.0 modifiers 0x0 clicks 0",
+        "down 510.0 80.0 modifiers 0x0 clicks 2", "up 510.0 80.0 modifiers 0x0 clicks 0",
+        "down 520.0 90.0 modifiers 0x0 clicks 1", "drag 520.0 100.0 modifiers 0x0 clicks 0",
         "up 520.0 100.0 modifiers 0x0 clicks 0",
     };
     EXPECT_EQ(lines, expected);

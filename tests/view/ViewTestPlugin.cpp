@@ -15,6 +15,7 @@
 // A press begins an edit of parameter 0, automates it to x / width and ends
 // the edit on release; like every host request they are handed to the host
 // from effEditIdle. effVendorSpecific 'tvFR' writes the next frame as a PNG.
+// With VIEW_TEST_NO_WINDOW set, effEditOpen opens nothing.
 
 #include <GL/gl.h>
 #include <png.h>
@@ -50,6 +51,24 @@ struct HostRequest {
     float opt;
 };
 
+bool writeRows(png_structp png, png_infop info, std::FILE* file, int width, int height,
+               std::vector<unsigned char>& rgb) {
+    if (setjmp(png_jmpbuf(png)) != 0) {
+        return false;
+    }
+    png_init_io(png, file);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
+                 PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    // GL rows run bottom up.
+    for (int y = height - 1; y >= 0; --y) {
+        png_write_row(png, rgb.data() + static_cast<std::size_t>(y) * width * 3);
+    }
+    png_write_end(png, nullptr);
+    return true;
+}
+
 bool writePng(const std::string& path, int width, int height, std::vector<unsigned char>& rgb) {
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (file == nullptr) {
@@ -57,20 +76,7 @@ bool writePng(const std::string& path, int width, int height, std::vector<unsign
     }
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
-    bool ok = false;
-    if (setjmp(png_jmpbuf(png)) == 0) {
-        png_init_io(png, file);
-        png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height),
-                     8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                     PNG_FILTER_TYPE_DEFAULT);
-        png_write_info(png, info);
-        // GL rows run bottom up.
-        for (int y = height - 1; y >= 0; --y) {
-            png_write_row(png, rgb.data() + static_cast<std::size_t>(y) * width * 3);
-        }
-        png_write_end(png, nullptr);
-        ok = true;
-    }
+    const bool ok = writeRows(png, info, file, width, height, rgb);
     png_destroy_write_struct(&png, &info);
     return std::fclose(file) == 0 && ok;
 }
@@ -253,6 +259,10 @@ VstIntPtr dispatcher(AEffect* e, VstInt32 opcode, VstInt32 index, VstIntPtr valu
             *static_cast<ERect**>(ptr) = &p->rect;
             return 1;
         case effEditOpen:
+            // An editor that fails to open, as far as the host can tell.
+            if (std::getenv("VIEW_TEST_NO_WINDOW") != nullptr) {
+                return 0;
+            }
             p->editor = std::make_unique<TestEditor>(e, p->host, ptr, p->parameter);
             return 1;
         case effEditClose:

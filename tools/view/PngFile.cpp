@@ -23,6 +23,23 @@ void onError(png_structp png, png_const_charp message) {
 
 void onWarning(png_structp, png_const_charp) {}
 
+// Nothing here changes after setjmp, so the jump back leaves no stale
+// variables.
+bool writeImage(png_structp png, png_infop info, std::FILE* file, int width, int height,
+                png_bytepp rows) {
+    if (setjmp(png_jmpbuf(png)) != 0) {
+        return false;
+    }
+    png_init_io(png, file);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
+                 PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    png_write_image(png, rows);
+    png_write_end(png, nullptr);
+    return true;
+}
+
 }  // namespace
 
 bool writePng(const std::string& path, const platform::Picture& picture, std::string& error) {
@@ -51,19 +68,8 @@ bool writePng(const std::string& path, const platform::Picture& picture, std::st
     PngError failure{};
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &failure, onError, onWarning);
     png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
-    bool written = false;
-    if (info != nullptr) {
-        if (setjmp(png_jmpbuf(png)) == 0) {
-            png_init_io(png, file);
-            png_set_IHDR(png, info, static_cast<png_uint_32>(picture.width),
-                         static_cast<png_uint_32>(picture.height), 8, PNG_COLOR_TYPE_RGB,
-                         PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-            png_write_info(png, info);
-            png_write_image(png, rows.data());
-            png_write_end(png, nullptr);
-            written = true;
-        }
-    }
+    const bool written =
+        info != nullptr && writeImage(png, info, file, picture.width, picture.height, rows.data());
     png_destroy_write_struct(&png, info != nullptr ? &info : nullptr);
     const bool closed = std::fclose(file) == 0;
     if (!written || !closed) {

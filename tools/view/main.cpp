@@ -36,11 +36,14 @@ constexpr int kIdleMs = 33;
 constexpr int kInputPauseMs = 100;
 // Two clicks closer together than this are one double-click to the editor.
 constexpr int kClickSeparationMs = 500;
+// How long an editor may take to show its window after effEditOpen.
+constexpr int kEditorWindowMs = 5000;
 
 const char* const kUsage =
     "usage: tavro-view PLUGIN [options]\n"
     "  --screenshot FILE.png   save what the editor shows, then exit\n"
     "  --after MS              wait before input and screenshot (default 1000)\n"
+    "  --settle MS             wait after the input, before the screenshot (default 300)\n"
     "  --click X,Y             click at window point (X, Y), origin top left\n"
     "  --double-click X,Y      double-click there\n"
     "  --drag X,Y,DX,DY        press at (X, Y), move by (DX, DY), release\n"
@@ -65,6 +68,7 @@ struct Options {
     std::string plugin;
     std::string screenshot;
     int afterMs = 1000;
+    int settleMs = 300;
     std::vector<Input> inputs;
     std::vector<std::string> settings;
     bool pluginFrame = false;
@@ -170,15 +174,15 @@ bool parseOptions(int argc, char** argv, Options& options) {
         bool ok = true;
         if (option == "--screenshot") {
             ok = value(options.screenshot);
-        } else if (option == "--after") {
+        } else if (option == "--after" || option == "--settle") {
             ok = value(text);
             char* stop = nullptr;
             const long ms = ok ? std::strtol(text.c_str(), &stop, 10) : 0;
             if (ok && (text.empty() || *stop != 0 || ms < 0 || ms > 3600000)) {
-                std::fprintf(stderr, "tavro-view: --after wants milliseconds\n");
+                std::fprintf(stderr, "tavro-view: %s wants milliseconds\n", option.c_str());
                 ok = false;
             }
-            options.afterMs = static_cast<int>(ms);
+            (option == "--after" ? options.afterMs : options.settleMs) = static_cast<int>(ms);
         } else if (option == "--click") {
             ok = input(Input::Click, 2);
         } else if (option == "--double-click") {
@@ -476,8 +480,26 @@ int run(const Options& options) {
         }
     }
 
+    // Editors make their window on a thread of their own, some a while
+    // after effEditOpen returned; input sent before would miss it.
+    bool open = true;
+    const auto shown = Clock::now() + std::chrono::milliseconds(kEditorWindowMs);
+    while (open && !window->ChildWindowShown() && Clock::now() < shown) {
+        open = viewer.Run(10);
+    }
+    if (open && !window->ChildWindowShown()) {
+        std::fprintf(stderr,
+                     "tavro-view: the editor showed no window within %d ms of effEditOpen "
+                     "(which answered %lld)\n",
+                     kEditorWindowMs, static_cast<long long>(opened));
+        plugin.dispatch(effEditClose);
+        plugin.close();
+        plugin.setSizeWindowHandler(nullptr);
+        return 1;
+    }
+
     int status = 0;
-    bool open = viewer.Run(options.afterMs);
+    open = open && viewer.Run(options.afterMs);
     for (std::size_t i = 0; open && i < options.inputs.size(); ++i) {
         if (!viewer.Apply(options.inputs[i])) {
             std::fprintf(stderr, "tavro-view: %s could not be synthesised\n",
@@ -490,7 +512,7 @@ int run(const Options& options) {
 
     if (status == 0 && !options.screenshot.empty()) {
         // The editor answers the last input in its next frames.
-        open = open && viewer.Run(3 * kInputPauseMs);
+        open = open && viewer.Run(options.settleMs);
         platform::Picture picture;
         if (!open) {
             std::fprintf(stderr, "tavro-view: the window was closed before the screenshot\n");

@@ -107,5 +107,4 @@ private:
     bool queueRequests_ = false;
 };
 
-
 }  // namespace QX

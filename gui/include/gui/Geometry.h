@@ -21,7 +21,9 @@ struct Box {
     static Box Make(float x0, float y0, float x1, float y1) { return Box{x0, y0, 0, x1, y1, 0}; }
     bool Empty() const { return minX > maxX || minY > maxY; }
     // Inclusive on every edge.
-    bool Contains(Point p) const { return minX <= p.x && p.x <= maxX && minY <= p.y && p.y <= maxY; }
+    bool Contains(Point p) const {
+        return minX <= p.x && p.x <= maxX && minY <= p.y && p.y <= maxY;
+    }
     void Unite(const Box& other) {
         minX = std::min(minX, other.minX);
         minY = std::min(minY, other.minY);

@@ -29,6 +29,9 @@ public:
     // Runs the window's events for about `milliseconds`; false once the user
     // closed the window.
     virtual bool PumpEvents(int milliseconds) = 0;
+    // True once the editor shows a window of its own inside this one (a
+    // visible child window); the viewer waits for it before it sends input.
+    virtual bool ChildWindowShown() { return true; }
     // What the screen shows of the window's client area, or false where the
     // window system cannot show it (GL child windows under Wine).
     virtual bool Capture(Picture& picture) = 0;
