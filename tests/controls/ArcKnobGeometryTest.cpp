@@ -163,5 +163,27 @@ TEST_F(ArcGeometry, AnEditedKnobBrightensAndFadesBackAfterwards) {
     EXPECT_FLOAT_EQ(knob->highlight, 0);
 }
 
+TEST_F(ArcGeometry, TexturedKnobTurnsItsCapFromLowerLeftToLowerRight) {
+    auto* spin = new QX::TexturedKnobRenderer(manager.get(), nullptr, 64, 1, 32);
+    auto* knob = add(new QX::PlexKnob(manager.get(), spin, kParamOutputLevel, 200, 200, 32));
+    knob->Layout();
+    spin->PrepareVertices(256, 128);
+    // The image's top middle: between corner 0 (1, 1) and corner 1 (-1, 1).
+    auto topMiddle = [&] {
+        const auto& v = spin->vertices();
+        return std::atan2((v[0].y + v[1].y) / 2 - 216, (v[0].x + v[1].x) / 2 - 216);
+    };
+    const float expected[3][2] = {{0, -0.75f * kPi}, {0.5f, 0.5f * kPi}, {1, -0.25f * kPi}};
+    for (const auto& [position, direction] : expected) {
+        setNative(kParamOutputLevel, position);
+        knob->Idle();
+        EXPECT_NEAR(topMiddle(), direction, 1e-4f) << position;
+    }
+    // Corner 0 samples the image's top right, rows counted from the top.
+    EXPECT_FLOAT_EQ(spin->vertices()[0].u, 96 / 256.0f);
+    EXPECT_FLOAT_EQ(spin->vertices()[0].v, 1 / 128.0f);
+    EXPECT_FLOAT_EQ(spin->vertices()[2].v, 33 / 128.0f);
+}
+
 }  // namespace
 }  // namespace controlstest

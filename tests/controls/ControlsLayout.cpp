@@ -21,7 +21,11 @@ namespace controlstest {
 namespace {
 
 std::vector<QX::FontCandidate> fontCandidates(int size) {
-    return {{"verdana.ttf", size}, {"DejaVuSans.ttf", size}};
+    // A fresh Wine prefix has no fonts of its own: the Linux one by its
+    // path on Wine's drive for the Unix root.
+    return {{"verdana.ttf", size},
+            {"DejaVuSans.ttf", size},
+            {"Z:\\usr\\share\\fonts\\truetype\\dejavu\\DejaVuSans.ttf", size}};
 }
 
 // Prints each press, so a person running the viewer sees the actions.
@@ -136,8 +140,8 @@ void ControlsLayout::CreateUI(QX::Manager& m) {
                                             QX::PlexPropertyButton::kTrigger));
     buttons->Add(new QX::CrvnButton(manager, "Clock", kClockButton.x, kClockButton.y,
                                     kClockButton.w, kClockButton.h, kParamClock));
-    buttons->Add(new QX::CrvnButton(manager, "Song Position Pointer", kSppButton.x, kSppButton.y,
-                                    kSppButton.w, kSppButton.h, kParamUseMidiSpp));
+    buttons->Add(new QX::CrvnButton(manager, "Use SPP", kSppButton.x, kSppButton.y, kSppButton.w,
+                                    kSppButton.h, kParamUseMidiSpp));
     m.root->Add(buttons);
 
     auto* lists = new QX::NamedGroup(manager, "Lists", margins);

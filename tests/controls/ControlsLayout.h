@@ -53,7 +53,7 @@ inline constexpr Place kSppButton{470, 170, 130, 20};    // "Use MIDI SPP"
 
 // Drop-downs, property field, info display.
 inline constexpr Place kChannelise{400, 40, 60, 12};
-inline constexpr Place kTestType{520, 40, 80, 12};
+inline constexpr Place kTestType{500, 40, 100, 12};
 inline constexpr Place kPropertyField{340, 120, 200, 20};
 inline constexpr Place kInfoDisplay{470, 90, 51, 12};
 

@@ -16,6 +16,7 @@
 #include "ControlsLayout.h"
 #include "PngImage.h"
 #include "host/VstHost.h"
+#include "platform/Preferences.h"
 #include "platform/ViewerWindow.h"
 #include "plugin/EditorFrames.h"
 #include "plugin/ParameterTable.h"
@@ -313,6 +314,96 @@ TEST_F(ControlsWindow, PicturesShowEveryControlInPlace) {
                                      shot.pixels.data()));
     }
 }
+
+TEST_F(ControlsWindow, WithoutEyeCandyTheKnobsLookTheSame) {
+#ifndef _WIN32
+    // The preference goes to a folder of the test's own, not the user's.
+    char folder[] = "/tmp/tavro-controls-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    setenv("XDG_CONFIG_HOME", folder, 1);
+#endif
+    setNative(kParamOutputLevel, 0.7f);
+    pump(300);
+    QX::PngImage shaded, plain;
+    ASSERT_TRUE(frame("controls-eye-candy", shaded));
+    host.dispatch(effEditClose);
+    platform::writeIntPreference(platform::kPrefEyeCandy, 0);
+    host.dispatch(effEditOpen, 0, 0, window->NativeHandle());
+    pump(600);
+    const bool drawn = frame("controls-no-eye-candy", plain);
+    platform::writeIntPreference(platform::kPrefEyeCandy, 1);
+    ASSERT_TRUE(drawn);
+    // The fixed-function path packs colours at full scale where the shader
+    // doubles half of it: the same picture within rounding.
+    const float ring = 37.5f;
+    for (const auto& [x, y] :
+         {std::pair{kBigKnob.cx(), kBigKnob.cy() + ring},
+          std::pair{kBigKnob.cx() - ring, kBigKnob.cy()},
+          std::pair{kBigKnob.cx() + ring * 0.7071f, kBigKnob.cy() - ring * 0.7071f}}) {
+        const std::uint8_t* a = pixelAt(shaded, x, y);
+        const std::uint8_t* b = pixelAt(plain, x, y);
+        for (int c = 0; c < 3; ++c)
+            EXPECT_NEAR(a[c], b[c], 3) << x << "," << y;
+    }
+    EXPECT_TRUE(lit(pixelAt(plain, kBigKnob.cx(), kBigKnob.cy() + ring)));
+}
+
+#ifndef _WIN32
+// xdotool presses without releasing, which the viewer's input cannot; the
+// viewer window is found by its title on the test's own display.
+bool xdotool(const std::string& arguments) {
+    const std::string command = "xdotool search --sync --name '^" + std::string(kTitle) + "$' " +
+                                arguments + " >/dev/null 2>&1";
+    return std::system(command.c_str()) == 0;
+}
+
+TEST_F(ControlsWindow, PicturesOfAnOpenListTypingAndAHoveredButton) {
+    setNative(kParamChannelise, 8);
+    setNative(kParamSwing, 30);
+    click(kSwingField.cx(), kSwingField.cy());
+    ASSERT_TRUE(window->TypeText("12."));
+    const std::string at =
+        std::to_string(wx(kChannelise.cx())) + " " + std::to_string(wy(kChannelise.cy()));
+    ASSERT_TRUE(xdotool("mousemove --window %1 " + at + " mousedown 1"));
+    pump(400);
+    QX::PngImage image;
+    ASSERT_TRUE(frame("controls-open-list", image));
+    // Entry 8 over the control puts the list's bottom 8 rows lower, below
+    // the window: it starts at 0 and reaches 17 rows up.
+    const float grey = 0.6f * 0.95f + 0.4f * 0.05f;  // the list over the background
+    EXPECT_TRUE(near(pixelAt(image, kChannelise.x + 1, 1), grey, grey, grey));
+    EXPECT_TRUE(near(pixelAt(image, kChannelise.x + 1, 100), grey, grey, grey));
+    EXPECT_TRUE(near(pixelAt(image, 425, 17 * 12 - 2), grey, grey, grey));
+    EXPECT_TRUE(
+        near(pixelAt(image, 425, 17 * 12 + 3), kBackground[0], kBackground[1], kBackground[2]));
+    // A click elsewhere took the focus from the field; the typed text went.
+    EXPECT_TRUE(near(pixelAt(image, kSwingField.x + 1, kSwingField.y + 1), 0.8f, 0.8f, 0.85f));
+    ASSERT_TRUE(xdotool("mouseup 1"));
+    pump(300);
+    EXPECT_FLOAT_EQ(native(kParamChannelise), 8);
+
+    // Typing shows in the edit colour.
+    click(kSwingField.cx(), kSwingField.cy());
+    ASSERT_TRUE(window->TypeText("12."));
+    pump(300);
+    ASSERT_TRUE(frame("controls-typing", image));
+    EXPECT_TRUE(near(pixelAt(image, kSwingField.x + 1, kSwingField.y + 1), 1.0f, 0.8f, 0.8f));
+    EXPECT_FLOAT_EQ(native(kParamSwing), 30);
+
+    // The banner names what is under the pointer.
+    const std::string over =
+        std::to_string(wx(kPlainButton.cx())) + " " + std::to_string(wy(kPlainButton.cy()));
+    ASSERT_TRUE(xdotool("mousemove --window %1 " + over));
+    pump(1500);
+    ASSERT_TRUE(frame("controls-hover", image));
+    // The banner's text starts at the window's middle + 15.
+    int bright = 0;
+    for (float x = kWidth / 2.0f + 15; x < kWidth / 2.0f + 115; ++x)
+        for (float y = kHeight - 28; y < kHeight - 14; ++y)
+            bright += pixelAt(image, x, y)[0] > 180 ? 1 : 0;
+    EXPECT_GT(bright, 20);
+}
+#endif
 
 }  // namespace
 }  // namespace controlstest
