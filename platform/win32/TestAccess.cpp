@@ -1,7 +1,9 @@
 #include "platform/testing/TestAccess.h"
 
-#include <tlhelp32.h>
 #include <windows.h>
+
+// After windows.h, whose types it uses.
+#include <tlhelp32.h>
 
 #include <cstdlib>
 #include <string>
