@@ -392,6 +392,24 @@ TEST_F(ProductEditor, TurningAKnobChangesTheParameterTheHostSeesAndTheSound) {
     EXPECT_NEAR(peakAfter / peakBefore, 0.8f, 0.03f);
 }
 
+TEST_F(ProductEditor, ClosingAndOpeningAgainBuildsTheLayoutAnew) {
+    for (int round = 0; round < 3; ++round) {
+        Open();
+        Picture picture;
+        ASSERT_TRUE(Frame("editor-reopened", picture));
+        EXPECT_TRUE(near(picture.At(kPrefsFill), 0.36f, 0.36f, 0.36f)) << round;
+        EXPECT_TRUE(near(picture.At(kLeftHistoryFill), 0.3f, 0.3f, 0.3f)) << round;
+        host.dispatch(effEditClose);
+        open_ = false;
+        window.reset();
+    }
+    // Closed, the size is still the layout's.
+    ERect* rect = nullptr;
+    host.dispatch(effEditGetRect, 0, 0, &rect);
+    ASSERT_NE(rect, nullptr);
+    EXPECT_EQ(rect->right - rect->left, kWidth);
+}
+
 // The example skin of the repository, installed as a user installs a skin
 // and selected in the preferences before the plug-in is loaded.
 class SkinnedEditor : public ProductEditor {

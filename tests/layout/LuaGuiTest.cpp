@@ -8,6 +8,8 @@
 #include "gui/Knob.h"
 #include "gui/Label.h"
 #include "gui/TextField.h"
+#include "osc/OSCHelper.h"
+#include "osc/OscTransport.h"
 #include "platform/MemoryMidiInput.h"
 #include "plugin/ParameterTable.h"
 #include "plugin/Properties.h"
@@ -298,6 +300,58 @@ TEST_F(LuaGuiTest, PropertiesAreWrittenAsStringsAndTriggers) {
     manager.reset();
     plugin.reset();
     platform::installMidiInputSystem(nullptr);
+}
+
+// An OSC server that keeps what it would send.
+class RecordingTransport : public QX::OscTransport {
+public:
+    std::uint32_t resolveHost(const char* host) override {
+        return std::string(host) == "127.0.0.1" ? 0x7F000001 : 0;
+    }
+    std::uint32_t localAddressFor(const IpEndpointName&) override { return 0x7F000001; }
+    void send(const IpEndpointName& to, const std::vector<std::string>& packets) override {
+        ports.push_back(to.port);
+        for (const std::string& packet : packets)
+            sent += packet;
+    }
+    std::vector<int> ports;
+    std::string sent;
+};
+
+class RecordingOsc : public QX::PluginHelpers {
+public:
+    explicit RecordingOsc(RecordingTransport& transport) : transport_(transport) {}
+    std::unique_ptr<QX::MidiScripting> createMidiScripting(ZephCorvaneBase&) const override {
+        return nullptr;
+    }
+    std::unique_ptr<QX::OscServerControl> createOscServer(ZephCorvaneBase& plugin,
+                                                          QX::MidiScripting*) const override {
+        return std::make_unique<QX::OSCHelper>(plugin, nullptr, &transport_);
+    }
+
+private:
+    RecordingTransport& transport_;
+};
+
+TEST_F(LayoutTest, SendOSCGoesOutThroughThePluginsOSCServer) {
+    RecordingTransport transport;
+    RecordingOsc helpers(transport);
+    plugin = std::make_unique<QX4Controller::ZephCorvane>(
+        [](AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) -> VstIntPtr {
+            return opcode == audioMasterVersion ? 2400 : 0;
+        },
+        &helpers);
+    Build();
+    EXPECT_EQ(Run("sendOSC('osc.udp://127.0.0.1:9000', '/fromTheEditor', 'if', {3, 0.5})"), "");
+    ASSERT_EQ(transport.ports, std::vector<int>{9000});
+    EXPECT_NE(transport.sent.find("/fromTheEditor"), std::string::npos);
+    EXPECT_NE(transport.sent.find(",if"), std::string::npos);
+    EXPECT_THAT(Run("sendOSC('osc.udp://127.0.0.1:9000', '/x', 'ff', {1})"),
+                HasSubstr("format string length mismatch in sendOSC"));
+    // The server goes before the transport it sends through.
+    gui.reset();
+    manager.reset();
+    plugin.reset();
 }
 
 TEST_F(LuaGuiTest, PrintGoesToTheDebuggerOutput) {
