@@ -130,7 +130,7 @@ BENCHMARK(LayoutFrames)
 // The resident memory an open editor adds (its Lua state, elements, fonts,
 // textures and GL objects; the GL driver's own, loaded once per process,
 // is counted by the first open only), and what is left after it closed
-// again, over ten opens.
+// again, after the number of opens given.
 void LayoutMemory(benchmark::State& state) {
     Editor editor(true);
     // The driver and the fonts' files come into the process with the first
@@ -141,7 +141,7 @@ void LayoutMemory(benchmark::State& state) {
     const double closed = residentMiB();
     double open = 0;
     for (auto _ : state) {
-        for (int i = 0; i < 10; ++i) {
+        for (int i = 0; i < state.range(0); ++i) {
             editor.open();
             editor.waitForFrames(3);
             editor.run(200, false);
@@ -150,8 +150,13 @@ void LayoutMemory(benchmark::State& state) {
         }
     }
     state.counters["open_editor_mib"] = open - closed;
-    state.counters["left_after_10_closes_mib"] = residentMiB() - closed;
+    state.counters["left_after_closes_mib"] = residentMiB() - closed;
 }
-BENCHMARK(LayoutMemory)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(LayoutMemory)
+    ->Arg(10)
+    ->Arg(40)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 }  // namespace
