@@ -6,9 +6,16 @@
 
 #include <benchmark/benchmark.h>
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -24,6 +31,44 @@ double processCpuSeconds() {
     timespec t{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+// CPU seconds of each thread of the process, by thread id (Linux; clock
+// ticks of 10 ms).
+std::map<int, double> threadCpuSeconds() {
+    std::map<int, double> times;
+    const double tick = static_cast<double>(sysconf(_SC_CLK_TCK));
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::ifstream stat(entry.path() / "stat");
+        std::string line;
+        std::getline(stat, line);
+        // After the command name in parentheses: state, then fields 4 to 13,
+        // then utime and stime.
+        const std::size_t close = line.rfind(')');
+        if (close == std::string::npos)
+            continue;
+        std::istringstream fields(line.substr(close + 2));
+        std::string field;
+        double user = 0, system = 0;
+        for (int i = 3; i <= 15 && fields >> field; ++i) {
+            if (i == 14)
+                user = std::stod(field);
+            if (i == 15)
+                system = std::stod(field);
+        }
+        times[std::stoi(entry.path().filename().string())] = (user + system) / tick;
+    }
+    return times;
+}
+
+// The CPU seconds of the busiest thread between two readings.
+double busiestThread(const std::map<int, double>& before, const std::map<int, double>& after) {
+    double most = 0;
+    for (const auto& [id, seconds] : after) {
+        const auto earlier = before.find(id);
+        most = std::max(most, seconds - (earlier == before.end() ? 0 : earlier->second));
+    }
+    return most;
 }
 
 // Resident memory of the process in MiB (Linux).
@@ -94,23 +139,26 @@ BENCHMARK(LayoutOpenToFirstFrame)->Unit(benchmark::kMillisecond)->Iterations(10)
 
 // Arguments: constant redraw (1 on, 0 off) and MIDI (1 a note every 30 ms,
 // 0 none). Reports the CPU share of one core the process used while the
-// editor was open, and the CPU time per frame drawn (the render thread's
-// work and the software rasteriser's, with a little of the host's loop).
+// editor was open, the CPU time per frame drawn (the render thread's work
+// and the software rasteriser's, with the host's loop and the plug-in's
+// processing), and that of the busiest thread alone.
 void LayoutFrames(benchmark::State& state) {
     Editor editor(state.range(0) != 0);
     const bool midi = state.range(1) != 0;
     editor.open();
     // The light glides in from the corner over the first seconds.
     editor.run(4000, midi);
-    double cpu = 0, seconds = 0;
+    double cpu = 0, seconds = 0, busiest = 0;
     long long frames = 0;
     for (auto _ : state) {
         const long long framesBefore = editor.frames();
         const double cpuBefore = processCpuSeconds();
+        const auto threadsBefore = threadCpuSeconds();
         const auto start = std::chrono::steady_clock::now();
         editor.run(3000, midi);
         seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         cpu += processCpuSeconds() - cpuBefore;
+        busiest += busiestThread(threadsBefore, threadCpuSeconds());
         frames += editor.frames() - framesBefore;
     }
     editor.close();
@@ -118,6 +166,10 @@ void LayoutFrames(benchmark::State& state) {
     state.counters["frames_per_s"] = static_cast<double>(frames) / seconds;
     state.counters["cpu_ms_per_frame"] =
         frames > 0 ? 1000.0 * cpu / static_cast<double>(frames) : 0;
+    // The render thread draws the frames, so it is the busiest one
+    // (llvmpipe rasterises on a thread of its own, LP_NUM_THREADS=1).
+    state.counters["busiest_thread_ms_per_frame"] =
+        frames > 0 ? 1000.0 * busiest / static_cast<double>(frames) : 0;
 }
 BENCHMARK(LayoutFrames)
     ->Args({1, 1})
