@@ -1,5 +1,6 @@
 #include "gui/MIDIHistoryDisplay.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -146,7 +147,8 @@ void MIDIHistoryDisplay::SetVisible(bool v) {
         manager->titleText->SetVisible(titleIndex, v);
 }
 
-int MIDIHistoryDisplay::CollectLines(char (*lines)[kLineSize], std::uint32_t* results) const {
+int MIDIHistoryDisplay::CollectLines(char (*lines)[kLineSize], std::uint32_t* results,
+                                     int* slots) const {
     if (!history || kind < 0 || kind >= kHistoryKinds)
         return 0;
     const MidiHistory::Ring& ring = history->rings[kind];
@@ -161,6 +163,8 @@ int MIDIHistoryDisplay::CollectLines(char (*lines)[kLineSize], std::uint32_t* re
             continue;
         FormatHistoryLine(entry, lines[count], kLineSize);
         results[count] = entry.result;
+        if (slots)
+            slots[count] = slot;
         ++count;
     }
     return count;
@@ -171,7 +175,8 @@ void MIDIHistoryDisplay::Draw() {
         return;
     char lines[kLines][kLineSize];
     std::uint32_t results[kLines];
-    const int count = CollectLines(lines, results);
+    int slots[kLines];
+    const int count = CollectLines(lines, results, slots);
 
     // The scissor box is in window pixels; the element's absolute box in
     // design units, which the window may have scaled.
@@ -199,11 +204,10 @@ void MIDIHistoryDisplay::Draw() {
 
     const float spacing = LineSpacing();
     const float* current = nullptr;
-    for (int i = 0; i < kLines; ++i) {
-        const char* text = i < count ? lines[i] : "";
-        runs_[i].Update(font, text, box.minX + 10, box.minY + 10 + static_cast<float>(i) * spacing);
-        if (i >= count)
-            continue;
+    for (int i = 0; i < count; ++i) {
+        TextRun& run = runs_[slots[i]];
+        if (run.text() != lines[i] || run.quads().empty())
+            run.Update(font, lines[i], box.minX + 10, 0);
         const float* colour = results[i] == 1   ? kMatchedColour
                               : results[i] == 2 ? kUnmatchedColour
                                                 : kPlainColour;
@@ -211,7 +215,11 @@ void MIDIHistoryDisplay::Draw() {
             glColor3fv(colour);
             current = colour;
         }
-        runs_[i].Draw(font);
+        // Whole units, as the text's own layout keeps its pen.
+        glPushMatrix();
+        glTranslatef(0, std::floor(box.minY + 10 + static_cast<float>(i) * spacing), 0);
+        run.Draw(font);
+        glPopMatrix();
     }
     glPopAttrib();
 }

@@ -42,9 +42,10 @@ public:
     void SetVisible(bool v) override;
 
     // The stream's entries, newest first, as they would be drawn now:
-    // `lines` gets up to kLines texts and `results` their loop-back results.
-    // Returns the count. [any-thread but audio]
-    int CollectLines(char (*lines)[kLineSize], std::uint32_t* results) const;
+    // `lines` gets up to kLines texts, `results` their loop-back results and
+    // `slots` (when given) their ring slots. Returns the count.
+    // [any-thread but audio]
+    int CollectLines(char (*lines)[kLineSize], std::uint32_t* results, int* slots = nullptr) const;
     // 0.8 of the font's line height; 0 without a font.
     float LineSpacing() const;
 
@@ -54,7 +55,10 @@ public:
     int titleIndex = -1;
 
 private:
-    TextRun runs_[kLines];
+    // One laid-out line per ring slot, laid out at height 0 and moved to
+    // its line when drawn: a new entry moves every line up, and only its
+    // own text has to be laid out.
+    TextRun runs_[kHistoryRingSize];
 };
 
 }  // namespace QX
