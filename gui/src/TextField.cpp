@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ControlDrawing.h"
+#include "gui/Dialogs.h"
 #include "gui/Font.h"
 #include "gui/Manager.h"
 #include "gui/StaticText.h"
@@ -49,7 +50,12 @@ bool isFloatFormat(const std::string& format) {
     return conversions == 1;
 }
 
-std::atomic<PropertyDialogOpener> dialogOpener{nullptr};
+bool showPropertyDialog(Manager& manager, PropertyTextField& field) {
+    ShowPropertyDialog(manager, field.propertyId, field.prompt);
+    return true;
+}
+
+std::atomic<PropertyDialogOpener> dialogOpener{showPropertyDialog};
 
 }  // namespace
 
@@ -240,11 +246,7 @@ void TextField::DrawField() {
 // ---- PropertyTextField ------------------------------------------------------------------
 
 void SetPropertyDialogOpener(PropertyDialogOpener opener) {
-    dialogOpener = opener;
-}
-
-PropertyDialogOpener GetPropertyDialogOpener() {
-    return dialogOpener.load();
+    dialogOpener = opener ? opener : showPropertyDialog;
 }
 
 namespace {

@@ -174,11 +174,16 @@ public:
         if (display_ != nullptr) {
             return context_ != nullptr;
         }
-        if (!OpenWindow() || !CreateWindowContext()) {
+        if (!OpenWindow()) {
             Destroy();
             return false;
         }
+        // The editor hands the window to the host as soon as it exists.
         windowId_.store(window_);
+        if (!CreateWindowContext()) {
+            Destroy();
+            return false;
+        }
         return true;
     }
 
@@ -349,11 +354,10 @@ public:
     }
 
     void Focus() override {
-        // Also on the render thread the focus is only asked for: a press is
-        // handed out while the events are read under the error trap, which
-        // TakeFocus would take a second time. The next requests take it.
-        focusRequested_.store(true);
-        if (!OnRenderThread()) {
+        if (OnRenderThread()) {
+            TakeFocus();
+        } else {
+            focusRequested_.store(true);
             Wake();
         }
     }

@@ -1,8 +1,7 @@
 #include "platform/testing/TestAccess.h"
 
 #include <windows.h>
-
-// After windows.h, whose types it uses.
+// Needs windows.h first.
 #include <tlhelp32.h>
 
 #include <cstdlib>

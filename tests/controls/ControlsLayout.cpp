@@ -132,7 +132,7 @@ void ControlsLayout::CreateUI(QX::Manager& m) {
     buttons->Add(new QX::PlexPropertyButton(manager, "Indicator", kSwitchProperty, kIndicator.x,
                                             kIndicator.y, kIndicator.w, kIndicator.h, -1,
                                             QX::PlexPropertyButton::kIndicator));
-    buttons->Add(new QX::PlexPropertyButton(manager, "Switch", kSwitchProperty, kPropertyToggle.x,
+    buttons->Add(new QX::PlexPropertyButton(manager, "Switch", kOffProperty, kPropertyToggle.x,
                                             kPropertyToggle.y, kPropertyToggle.w, kPropertyToggle.h,
                                             -1, QX::PlexPropertyButton::kToggle));
     buttons->Add(new QX::PlexPropertyButton(manager, "Trigger", kSwitchProperty, kTrigger.x,

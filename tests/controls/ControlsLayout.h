@@ -16,6 +16,7 @@ inline constexpr int kHeight = 330;
 
 // The plug-in's own properties the layout binds buttons and a field to.
 inline constexpr std::uint32_t kSwitchProperty = 70001;  // one byte, starts on
+inline constexpr std::uint32_t kOffProperty = 70003;     // one byte, starts off
 inline constexpr std::uint32_t kTextProperty = 70002;    // text
 inline constexpr std::uint32_t kFailuresShown = 7;       // the test failure count
 
@@ -45,8 +46,8 @@ inline constexpr Place kVerticalSlider{286, 30, 16, 140};      // Balance, verti
 inline constexpr Place kPlainButton{340, 230, 80, 20};
 inline constexpr Place kToggleOn{430, 230, 80, 20};
 inline constexpr Place kToggleOff{520, 230, 80, 20};
-inline constexpr Place kIndicator{340, 200, 80, 20};  // kSwitchProperty, on
-inline constexpr Place kPropertyToggle{430, 200, 80, 20};
+inline constexpr Place kIndicator{340, 200, 80, 20};       // kSwitchProperty, on
+inline constexpr Place kPropertyToggle{430, 200, 80, 20};  // kOffProperty
 inline constexpr Place kTrigger{520, 200, 80, 20};
 inline constexpr Place kClockButton{340, 170, 120, 20};  // "Clock", parameter button
 inline constexpr Place kSppButton{470, 170, 130, 20};    // "Use MIDI SPP"

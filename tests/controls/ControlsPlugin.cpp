@@ -22,8 +22,8 @@ public:
 
     std::int32_t GetProperty(std::uint32_t id, std::uint32_t scope, std::uint32_t element,
                              void* data) override {
-        if (id == controlstest::kSwitchProperty) {
-            *static_cast<unsigned char*>(data) = switch_;
+        if (id == controlstest::kSwitchProperty || id == controlstest::kOffProperty) {
+            *static_cast<unsigned char*>(data) = switches_[id == controlstest::kOffProperty];
             return 0;
         }
         if (id == controlstest::kTextProperty) {
@@ -34,9 +34,10 @@ public:
     }
     std::int32_t GetPropertyInfo(std::uint32_t id, std::uint32_t scope, std::uint32_t element,
                                  std::uint32_t* size, bool* writable) override {
-        if (id == controlstest::kSwitchProperty || id == controlstest::kTextProperty) {
+        if (id == controlstest::kSwitchProperty || id == controlstest::kOffProperty ||
+            id == controlstest::kTextProperty) {
             if (size)
-                *size = id == controlstest::kSwitchProperty
+                *size = id != controlstest::kTextProperty
                             ? 1
                             : static_cast<std::uint32_t>(text_.size() + 1);
             if (writable)
@@ -47,11 +48,12 @@ public:
     }
     std::int32_t SetProperty(std::uint32_t id, std::uint32_t scope, std::uint32_t element,
                              const void* data, std::uint32_t size) override {
-        if ((id == controlstest::kSwitchProperty || id == controlstest::kTextProperty) && data &&
-            size > 0) {
+        if ((id == controlstest::kSwitchProperty || id == controlstest::kOffProperty ||
+             id == controlstest::kTextProperty) &&
+            data && size > 0) {
             const char* bytes = static_cast<const char*>(data);
-            if (id == controlstest::kSwitchProperty)
-                switch_ = static_cast<unsigned char>(bytes[0]);
+            if (id != controlstest::kTextProperty)
+                switches_[id == controlstest::kOffProperty] = static_cast<unsigned char>(bytes[0]);
             else
                 text_.assign(bytes, strnlen(bytes, size));
             return 0;
@@ -60,7 +62,8 @@ public:
     }
 
 private:
-    std::atomic<unsigned char> switch_{1};
+    // Read by the editor's render thread, written by its input.
+    std::atomic<unsigned char> switches_[2] = {{1}, {0}};
     std::string text_ = "USB MIDI Interface";
 };
 

@@ -292,6 +292,8 @@ TEST_F(ControlsWindow, PicturesShowEveryControlInPlace) {
                      resting[2]));
     EXPECT_TRUE(near(pixelAt(image, kToggleOff.x + 1, kToggleOff.y + 1), resting[0], resting[1],
                      resting[2]));
+    EXPECT_TRUE(near(pixelAt(image, kPropertyToggle.x + 1, kPropertyToggle.y + 1), resting[0],
+                     resting[1], resting[2]));
     // The drop-down's field and the text fields' fill.
     EXPECT_TRUE(near(pixelAt(image, kChannelise.x + 2, kChannelise.y + 2), 0.8f, 0.8f, 0.85f));
     EXPECT_TRUE(near(pixelAt(image, kSwingField.x + 1, kSwingField.y + 1), 0.8f, 0.8f, 0.85f));

@@ -72,12 +72,11 @@ protected:
 
 class PropertyTextField;
 class Manager;
-// Opens the "Enter Property" dialog for a field; true when it was shown.
-// The dialogs of the platform layer install it; until then a click does
-// nothing.
+// Opens the "Enter Property" dialog for a field; true when it was shown. The
+// default asks the editor's dialogs (ShowPropertyDialog); tests put their
+// own in place, and null brings the default back.
 using PropertyDialogOpener = bool (*)(Manager& manager, PropertyTextField& field);
 void SetPropertyDialogOpener(PropertyDialogOpener opener);
-PropertyDialogOpener GetPropertyDialogOpener();
 
 // A string property of the plug-in shown as a centred caption over a dark
 // field, glowing while the pointer is over it; a click opens the property
