@@ -8,6 +8,24 @@
 
 namespace QX {
 
+namespace {
+
+// Keys a dialog panel needs besides those the text fields get.
+int HostKeyForPanel(const VstKeyCode& key, int character) {
+    switch (key.virt) {
+        case VKEY_ESCAPE:
+            return 27;
+        case VKEY_TAB:
+            return 9;
+        case VKEY_SPACE:
+            return ' ';
+        default:
+            return character;
+    }
+}
+
+}  // namespace
+
 CarbonVSTEditor::CarbonVSTEditor(AudioEffect* owner) : ZephEditor(owner) {
     RegisterEditorClass();
 }
@@ -197,6 +215,8 @@ void CarbonVSTEditor::Wheel(int x, int y, int modifiers, int delta) {
     if (!manager_ || buttonDown)
         return;
     Point p = WindowToView(x, y);
+    if (manager_->PanelWheel(p, delta))
+        return;
     manager_->MouseDown(p, modifiers, 1);
     p.y += static_cast<float>(delta) / 120.0f * 10.0f;
     manager_->MouseDrag(p, modifiers);
@@ -204,6 +224,9 @@ void CarbonVSTEditor::Wheel(int x, int y, int modifiers, int delta) {
 }
 
 bool CarbonVSTEditor::Key(int character, int virtualKey) {
+    // An open dialog panel takes every key.
+    if (manager_ && manager_->PanelKey(character))
+        return true;
     if (!manager_ || !manager_->keyFocus)
         return false;
     manager_->NoteInput();
@@ -276,6 +299,8 @@ int CarbonVSTEditor::CharacterForHostKey(const VstKeyCode& key) {
 bool CarbonVSTEditor::onKeyDown(VstKeyCode& keyCode) {
     const int mapped = CharacterForHostKey(keyCode);
     const int character = mapped == 190 ? '.' : mapped;
+    if (manager_ && manager_->PanelKey(HostKeyForPanel(keyCode, character)))
+        return true;
     if (!manager_ || !manager_->keyFocus)
         return false;
     manager_->NoteInput();

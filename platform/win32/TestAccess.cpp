@@ -1,7 +1,9 @@
 #include "platform/testing/TestAccess.h"
 
-#include <tlhelp32.h>
+// windows.h first: the tool-help header needs its types.
 #include <windows.h>
+
+#include <tlhelp32.h>
 
 #include <cstdlib>
 #include <string>
