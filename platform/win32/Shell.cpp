@@ -1,7 +1,9 @@
 #include "platform/Shell.h"
 
-#include <shellapi.h>
+// windows.h first: the shell's header needs its types.
 #include <windows.h>
+
+#include <shellapi.h>
 
 namespace platform {
 

@@ -89,12 +89,14 @@ public:
     }
 
     void DialogUnitsToPixels(int& x, int& y, int& width, int& height) override {
-        RECT r{x, y, x + width, y + height};
+        // The system sizes a control by converting its width and height on
+        // their own, not its edges.
+        RECT r{x, y, width, height};
         MapDialogRect(dialog_, &r);
         x = r.left;
         y = r.top;
-        width = r.right - r.left;
-        height = r.bottom - r.top;
+        width = r.right;
+        height = r.bottom;
     }
 
     DialogControlInfo Control(int id) override {
@@ -106,6 +108,7 @@ public:
         info.exists = true;
         info.className = className(control);
         info.style = static_cast<std::uint32_t>(GetWindowLongA(control, GWL_STYLE));
+        info.exStyle = static_cast<std::uint32_t>(GetWindowLongA(control, GWL_EXSTYLE));
         info.text = windowText(control);
         info.visible = IsWindowVisible(control) != FALSE;
         RECT r{};

@@ -18,6 +18,7 @@ struct DialogControlInfo {
     bool exists = false;
     std::string className;  // "Static", "Button", "Edit", "ComboBox", "ListBox"
     std::uint32_t style = 0;
+    std::uint32_t exStyle = 0;
     std::string text;
     bool visible = false;
     // Pixels of the dialog's client area, from its top-left corner.
@@ -26,6 +27,7 @@ struct DialogControlInfo {
 
 // Style bits the tests look for (as Windows numbers them).
 inline constexpr std::uint32_t kStyleBorder = 0x00800000;          // WS_BORDER
+inline constexpr std::uint32_t kExStyleClientEdge = 0x00000200;    // WS_EX_CLIENTEDGE
 inline constexpr std::uint32_t kStyleVerticalScroll = 0x00200000;  // WS_VSCROLL
 inline constexpr std::uint32_t kButtonTypeMask = 0x0F;
 inline constexpr std::uint32_t kButtonPush = 0x0, kButtonDefault = 0x1, kButtonAutoCheck = 0x3,
