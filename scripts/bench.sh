@@ -4,6 +4,7 @@
 source "$(dirname "$0")/common.sh"
 
 setup_machine
+deps linux
 build linux-release
 "$ROOT/build/linux-release/bench/tavro_bench" "$@"
 # The editor's cost on software GL, with a display of its own and a

@@ -12,19 +12,30 @@ setup_machine() {
   "$ROOT/scripts/setup.sh"
 }
 
-windows_deps() {
-  if [ -z "${TAVRO_WINDOWS_DEPS_DIR:-}" ]; then
-    log "building (or reusing) the Windows dependencies"
-    TAVRO_WINDOWS_DEPS_DIR="$("$ROOT/scripts/build-windows-deps.sh" | tail -n1)"
+# deps TARGET (windows or linux): builds the static third-party libraries of
+# one target once (cached under ~/.cache/tavro) and exports their prefix as
+# TAVRO_WINDOWS_DEPS_DIR or TAVRO_LINUX_DEPS_DIR for the presets.
+deps() {
+  local target="$1" var prefix
+  var="TAVRO_${target^^}_DEPS_DIR"
+  if [ -z "${!var:-}" ]; then
+    log "building (or reusing) the $target dependencies"
+    prefix="$("$ROOT/scripts/build-deps.sh" "$target" | tail -n1)"
+    printf -v "$var" '%s' "$prefix"
   fi
-  export TAVRO_WINDOWS_DEPS_DIR
+  export "${var?}"
 }
 
-# build PRESET: configure (once) and build one preset.
+# build PRESET [TARGET...]: configure (once) and build one preset, or only
+# some of its targets.
 build() {
   local preset="$1"
-  log "building $preset"
-  (cd "$ROOT" && cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset" -j "$JOBS")
+  shift
+  local targets=()
+  if [ $# -gt 0 ]; then targets=(--target "$@"); fi
+  log "building $preset${*:+ ($*)}"
+  (cd "$ROOT" && cmake --preset "$preset" >/dev/null &&
+    cmake --build --preset "$preset" -j "$JOBS" "${targets[@]}")
 }
 
 # Each run of Windows code gets a Wine prefix inside the build tree, so runs

@@ -5,7 +5,8 @@
 source "$(dirname "$0")/common.sh"
 
 setup_machine
-windows_deps
+deps windows
+deps linux
 build linux-release
 build windows
 wine_env

@@ -6,15 +6,17 @@ set -euo pipefail
 packages=(
   # toolchain
   build-essential cmake ninja-build pkg-config clang-format python3
-  # libraries of the Linux build
-  liblua5.1-0-dev libfreetype-dev libftgl-dev libpng-dev zlib1g-dev libglew-dev
-  liboscpack-dev libsndfile1-dev libasound2-dev libx11-dev libgl-dev libglu1-mesa-dev
+  # system libraries of the Linux build (Lua, oscpack, FreeType, FTGL, libpng,
+  # zlib and GLEW are built from their source packages by build-deps.sh)
+  libsndfile1-dev libasound2-dev libx11-dev libgl-dev libglu1-mesa-dev
   libxtst-dev
-  # tests and benchmarks
-  googletest libgtest-dev libgmock-dev libbenchmark-dev liblo-tools
-  # Windows cross build, its dependencies' sources, and Wine to run it
+  # sources of the static libraries
+  dpkg-dev
+  # tests and benchmarks; a host test embeds a Lua of its own
+  googletest libgtest-dev libgmock-dev libbenchmark-dev liblo-tools liblua5.4-dev
+  # Windows cross build, and Wine to run it
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-  dpkg-dev wine wine64 xvfb xauth
+  wine wine64 xvfb xauth
   # the editor's tests: software GL under Xvfb, fonts, synthesised input;
   # OSMesa gives Wine GL on bitmaps (the editor's offscreen fallback)
   libgl1-mesa-dri libglx-mesa0 fonts-dejavu-core xdotool x11-apps libosmesa6

@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # Every test: formatting, the Linux build under the address and
-# undefined-behaviour sanitizers, and the Windows build under Wine.
+# undefined-behaviour sanitizers (the threaded tests also under the thread
+# sanitizer), the release tavro.so's linkage, and the Windows build under
+# Wine.
 # Ends with one line "tests: N passed, M failed".
 source "$(dirname "$0")/common.sh"
 
 setup_machine
-windows_deps
+deps windows
+deps linux
 
 status=0
 reports=()
@@ -34,11 +37,16 @@ build windows
 (cd "$ROOT" && cmake --preset linux-debug -DTAVRO_WINDOWS_BUILD_DIR="$ROOT/build/windows" >/dev/null)
 build linux-debug
 build linux-tsan
+# The product as users get it: the sanitizer builds keep the C++ runtime
+# shared, so what the release tavro.so needs and exports, and whether a host
+# with its own Lua can load it, is checked on the release build itself.
+build linux-release tavro own_lua_host_tests
 wine_env
 
 run_ctest linux-debug
 # The threaded tests again under the thread sanitizer.
 run_ctest linux-tsan -L threads
+run_ctest linux-release -L product
 run_ctest windows
 wine_done
 

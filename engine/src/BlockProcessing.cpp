@@ -100,6 +100,9 @@ void ZephCorvane::renderBlock(float** /*inputs*/, float** outputs, VstInt32 fram
             if (scripting_)
                 scripting_->HandleMIDIMessage(taken);
             encodeHostMessage(taken);
+            // The encoder has copied a dump: its room in the queue is free
+            // for the next one even if nothing follows for a while.
+            hostEventQueue_.releasePopped();
         }
         std::uint32_t end = std::min(length, clock_.dueOffset());
         if (const QX::MessageQueueItem* next = hostEventQueue_.peek()) {
@@ -136,7 +139,8 @@ void ZephCorvane::encodeHostMessage(const QX::MessageQueueItem& item) {
         return;
 
     if (item.kind == QX::MessageQueueItem::kSysEx) {
-        encoder_.sendSysex(item.data.data(), item.data.size());
+        encoder_.sendSysex(item.sysex.first, item.sysex.firstLength, item.sysex.second,
+                           item.sysex.secondLength);
         return;
     }
     if (item.kind != QX::MessageQueueItem::kMidi)

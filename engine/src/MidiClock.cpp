@@ -74,7 +74,7 @@ void MidiClock::beginBlock(const HostTime& time) {
 
     if (!wasPlaying && transportPlaying_) {
         startPending_ = true;
-        lastSentClock_ = 0;
+        lastSentClock_ = 0u;
         startClock_ = 0;
         sppValue_ = 0;
         clockAtBlockStart_ = false;
@@ -89,7 +89,7 @@ void MidiClock::beginBlock(const HostTime& time) {
                 barStart += barLength;
             if (clockOn_ && std::isfinite(barStart)) {
                 startClock_ = static_cast<std::int32_t>(std::clamp(barStart * 24.0, -1e9, 1e9));
-                lastSentClock_ = startClock_ - 1;
+                lastSentClock_ = static_cast<std::uint32_t>(startClock_) - 1u;
                 if (useSpp_)
                     sppValue_ = startClock_ / 6;
             }
@@ -99,10 +99,12 @@ void MidiClock::beginBlock(const HostTime& time) {
             const double loopClocks = (cycleEnd - cycleStart) * 24.0;
             if (std::isfinite(loopClocks)) {
                 const auto shift = static_cast<std::int32_t>(std::clamp(loopClocks, -1e9, 1e9));
-                lastSentClock_ -= shift;
+                lastSentClock_ -= static_cast<std::uint32_t>(shift);
                 // A clock carried over from the end of the last block moves
-                // back with the loop, or the jump would send it twice.
-                carriedClock_ -= shift;
+                // back with the loop, or the jump would send it twice. Only
+                // a pending one: it is set afresh at every block end.
+                if (clockAtBlockStart_)
+                    carriedClock_ -= shift;
             }
         }
         if (wasPlaying && !transportPlaying_) {
@@ -110,6 +112,14 @@ void MidiClock::beginBlock(const HostTime& time) {
             stopPending_ = true;
         }
     }
+}
+
+std::int32_t MidiClock::clocksAfterLastSent(std::int64_t clock) const {
+    // Unsigned subtraction wraps; the distance of two clocks less than 2^31
+    // apart comes out exactly, whichever way round the counters wrapped.
+    const std::uint32_t distance = static_cast<std::uint32_t>(clock) - lastSentClock_;
+    return distance <= 0x7FFFFFFFu ? static_cast<std::int32_t>(distance)
+                                   : -static_cast<std::int32_t>(~distance) - 1;
 }
 
 double MidiClock::clockTime(std::int64_t clock) const {
@@ -158,7 +168,7 @@ void MidiClock::prepareBlock(float sampleRate) {
 }
 
 void MidiClock::tick() {
-    const std::int64_t k = nextClock_ - lastSentClock_;
+    const std::int32_t k = clocksAfterLastSent(nextClock_);
     if (k >= 1) {
         if (startPending_) {
             if (sppValue_ == 0) {
@@ -175,10 +185,10 @@ void MidiClock::tick() {
         if (k >= 2) {
             encoder_.sendMidi1(0xF8);
             encoder_.sendMidi1(0xF8);
-            lastSentClock_ += 2;
+            lastSentClock_ += 2u;
         } else {
             encoder_.sendMidi1(0xF8);
-            lastSentClock_ += 1;
+            lastSentClock_ += 1u;
         }
     }
     ++nextClock_;

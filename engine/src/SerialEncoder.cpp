@@ -199,10 +199,21 @@ bool SerialEncoder::sendRawBytes(const std::uint8_t* bytes, std::size_t length) 
 }
 
 bool SerialEncoder::sendSysex(const std::uint8_t* bytes, std::size_t length) {
-    if (length >= static_cast<std::size_t>(kQueueSize) || !fits(length + 1))
+    return sendSysex(bytes, length, nullptr, 0);
+}
+
+bool SerialEncoder::sendSysex(const std::uint8_t* first, std::size_t firstLength,
+                              const std::uint8_t* second, std::size_t secondLength) {
+    const std::size_t length = firstLength + secondLength;
+    if ((firstLength && !first) || (secondLength && !second) ||
+        length >= static_cast<std::size_t>(kQueueSize) || !fits(length + 1))
         return false;
     push(0xF0);
-    return sendRawBytes(bytes, length);
+    if (firstLength)
+        sendRawBytes(first, firstLength);
+    if (secondLength)
+        sendRawBytes(second, secondLength);
+    return true;
 }
 
 void SerialEncoder::completeByte() {

@@ -5,6 +5,11 @@
 
 namespace QX4Controller {
 
+// The host event queue holds exactly the longest dump the encoder carries.
+static_assert(ZephCorvaneBase::kHostSysExBytes ==
+                  static_cast<std::size_t>(SerialEncoder::kQueueSize) - 1,
+              "host sysex storage and the encoder's ring disagree");
+
 ZephCorvane::ZephCorvane(audioMasterCallback audioMaster, const QX::PluginHelpers* helpers)
     : ZephCorvaneBase(audioMaster, helpers),
       historyWriter_(history_),

@@ -20,10 +20,6 @@ namespace QX {
 
 namespace {
 
-// How often the receive loop looks for a break request that oscpack's own
-// asynchronous break lost: a request that arrives after the socket is
-// published but before its loop starts is cleared by the loop's start.
-constexpr int kBreakPollMs = 100;
 // The notify thread also looks at the queue this often, so that a wake-up
 // lost between its check and its wait delays a notification, never loses it.
 constexpr auto kNotifyPoll = std::chrono::milliseconds(50);
@@ -35,24 +31,41 @@ void printLine(std::FILE* stream, const std::string& text) {
 
 }  // namespace
 
-// Polls for a break request from inside the receive loop.
+// Looks from inside the receive loop, every kPortPollMs, whether the loop
+// must end: the thread quits, or another port was asked for. A request for
+// the port already listened on is taken as done.
 class OSCHelper::BreakWatch : public TimerListener {
 public:
-    BreakWatch(const std::atomic<bool>& requested, SocketReceiveMultiplexer& multiplexer)
-        : requested_(requested), multiplexer_(multiplexer) {}
+    BreakWatch(OSCHelper& helper, SocketReceiveMultiplexer& multiplexer, int port,
+               std::uint32_t& handled)
+        : helper_(helper), multiplexer_(multiplexer), port_(port), handled_(handled) {}
     void TimerExpired() override {
-        if (requested_.load(std::memory_order_acquire))
+        if (helper_.receiveQuit_.load(std::memory_order_acquire)) {
+            multiplexer_.Break();
+            return;
+        }
+        const std::uint32_t requests = helper_.portRequests_.load(std::memory_order_acquire);
+        if (requests == handled_)
+            return;
+        if (helper_.requestedPort_.load(std::memory_order_relaxed) == port_)
+            handled_ = requests;
+        else
             multiplexer_.Break();
     }
 
 private:
-    const std::atomic<bool>& requested_;
+    OSCHelper& helper_;
     SocketReceiveMultiplexer& multiplexer_;
+    const int port_;
+    std::uint32_t& handled_;
 };
 
 OSCHelper::OSCHelper(ZephCorvaneBase& owner, std::unique_ptr<OscLuaAccess> lua,
                      OscTransport* transport)
-    : owner_(owner), lua_(std::move(lua)), transport_(transport ? transport : &udpOscTransport()) {}
+    : owner_(owner),
+      lua_(std::move(lua)),
+      transport_(transport ? transport : &udpOscTransport()),
+      lookup_(*transport_) {}
 
 OSCHelper::~OSCHelper() {
     StopTasks();
@@ -100,16 +113,20 @@ void OSCHelper::StartTasks() {
             std::fflush(stdout);
             return;
         }
-        receiveQuit_ = false;
+        receiveQuit_.store(false, std::memory_order_release);
         receiveFinished_ = false;
-        // A port asked for before the threads ran is still the plug-in's
-        // wish: listen on it.
-        startPending_ = requestedPort_ != 0;
     }
     {
         std::lock_guard<std::mutex> guard(notifyMutex_);
         notifyQuit_ = false;
         notifyFinished_ = false;
+    }
+    try {
+        // Scripts may send to host names from the start; the lookup thread
+        // is not theirs to start under the Lua lock.
+        lookup_.start();
+    } catch (const std::system_error&) {
+        // It starts with the first name to look up, then.
     }
     try {
         receiveThread_ = std::thread(&OSCHelper::TaskMain, this);
@@ -126,13 +143,12 @@ void OSCHelper::StartTasks() {
 }
 
 void OSCHelper::StopTasks() {
+    receiveQuit_.store(true, std::memory_order_release);
     {
         std::lock_guard<std::mutex> guard(controlMutex_);
-        receiveQuit_ = true;
-        startPending_ = false;
         breakListening();
     }
-    controlWake_.notify_all();
+    receiveSignal_.signal();
     {
         std::lock_guard<std::mutex> guard(notifyMutex_);
         notifyQuit_ = true;
@@ -162,43 +178,42 @@ void OSCHelper::waitForThread(std::thread& thread, std::mutex& mutex, std::condi
 }
 
 void OSCHelper::portChanged(int port) {
-    {
-        std::lock_guard<std::mutex> guard(controlMutex_);
-        requestedPort_ = port;
-        breakListening();
-        startPending_ = port != 0;
-    }
-    controlWake_.notify_all();
+    // The port before the count: the receive thread reads the count first
+    // and so never acts on a request without its port.
+    requestedPort_.store(port, std::memory_order_relaxed);
+    portRequests_.fetch_add(1, std::memory_order_release);
+    receiveSignal_.signal();
 }
 
 void OSCHelper::breakListening() {
-    // Also marks a socket that is still being opened: the receive thread
-    // looks at the mark before it starts listening.
-    const bool alreadyRequested = breakRequested_.exchange(true);
-    if (liveMultiplexer_ && !alreadyRequested)
+    // Faster than the loop's own poll, which still covers a break that
+    // oscpack loses because the loop had not started yet.
+    if (liveMultiplexer_)
         liveMultiplexer_->AsynchronousBreak();
 }
 
 void OSCHelper::TaskMain() {
-    std::unique_lock<std::mutex> lock(controlMutex_);
-    for (;;) {
-        controlWake_.wait(lock, [this] { return receiveQuit_ || startPending_; });
-        if (receiveQuit_)
-            break;
-        startPending_ = false;
-        const int port = requestedPort_;
-        if (port <= 0)
+    // A port asked for before the thread ran is still the plug-in's wish.
+    std::uint32_t handled = portRequests_.load(std::memory_order_acquire) - 1u;
+    while (!receiveQuit_.load(std::memory_order_acquire)) {
+        const std::uint32_t requests = portRequests_.load(std::memory_order_acquire);
+        if (requests == handled) {
+            // Woken by a request or the quit (the signal keeps wake-ups
+            // given before the wait); the timeout is only a safety net.
+            receiveSignal_.waitFor(kStopWaitMs);
             continue;
-        breakRequested_.store(false, std::memory_order_release);
-        lock.unlock();
-        listenOn(port);
-        lock.lock();
+        }
+        handled = requests;
+        const int port = requestedPort_.load(std::memory_order_relaxed);
+        if (port > 0)
+            listenOn(port, handled);
     }
+    std::lock_guard<std::mutex> guard(controlMutex_);
     receiveFinished_ = true;
     receiveDone_.notify_all();
 }
 
-void OSCHelper::listenOn(int port) {
+void OSCHelper::listenOn(int port, std::uint32_t& handled) {
     // Unpublishes the socket before it goes, however the loop ends: another
     // thread must never break a loop that no longer exists.
     struct Published {
@@ -212,14 +227,16 @@ void OSCHelper::listenOn(int port) {
     try {
         UdpReceiveSocket socket(IpEndpointName(IpEndpointName::ANY_ADDRESS, port));
         SocketReceiveMultiplexer multiplexer;
-        BreakWatch watch(breakRequested_, multiplexer);
+        BreakWatch watch(*this, multiplexer, port, handled);
         multiplexer.AttachSocketListener(&socket, this);
-        multiplexer.AttachPeriodicTimerListener(kBreakPollMs, &watch);
+        multiplexer.AttachPeriodicTimerListener(kPortPollMs, &watch);
         Published published{*this};
         {
             std::lock_guard<std::mutex> guard(controlMutex_);
-            // A newer request arrived while the socket was being made.
-            if (receiveQuit_ || startPending_ || breakRequested_.load())
+            // Quit, or a newer port asked for while the socket was made.
+            if (receiveQuit_.load(std::memory_order_acquire) ||
+                (portRequests_.load(std::memory_order_acquire) != handled &&
+                 requestedPort_.load(std::memory_order_relaxed) != port))
                 return;
             liveMultiplexer_ = &multiplexer;
             boundPort_.store(port, std::memory_order_release);
@@ -277,6 +294,9 @@ void OSCHelper::NotifyTaskMain() {
         }
         wakePending_.store(false, std::memory_order_release);
         notifyChanges(batch);
+        // The instance's own audio-thread diagnostics ride on this thread's
+        // poll: it runs whether or not OSC is on.
+        owner_.reportDeferredDiagnostics();
     }
     {
         std::lock_guard<std::mutex> guard(notifyMutex_);

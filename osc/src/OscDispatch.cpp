@@ -236,7 +236,8 @@ void OSCHelper::checkIndex(int index, const char* failure) const {
 }
 
 IpEndpointName OSCHelper::replyTo(const char* url) {
-    return replyEndpoint(url, *transport_);
+    const ReplyUrl split = splitReplyUrl(url);
+    return IpEndpointName(static_cast<unsigned long>(lookup_.resolve(split.host)), split.port);
 }
 
 bool OSCHelper::dispatchParameterPath(const osc::ReceivedMessage& message) {

@@ -58,7 +58,7 @@ bool OSCHelper::buildLuaMessage(lua_State* L, const char* url, const char* path,
                                 int valuesIndex, char* error, std::size_t errorSize) noexcept {
     const int top = lua_gettop(L);
     try {
-        const IpEndpointName to = replyEndpoint(url, *transport_);
+        const ReplyUrl to = splitReplyUrl(url);
         char buffer[kPacketBufferSize];
         osc::OutboundPacketStream packet(buffer, sizeof buffer);
         packet << osc::BeginBundleImmediate << osc::BeginMessage(path);
@@ -82,7 +82,9 @@ bool OSCHelper::buildLuaMessage(lua_State* L, const char* url, const char* path,
             }
         }
         packet << osc::EndMessage << osc::EndBundle;
-        transport_->send(to, {std::string(packet.Data(), packet.Size())});
+        // We hold the Lua lock: a name not known yet is looked up, and the
+        // datagram sent, by the lookup thread.
+        lookup_.send(to.host, to.port, std::string(packet.Data(), packet.Size()));
         return true;
     } catch (const std::exception& e) {
         lua_settop(L, top);

@@ -30,8 +30,8 @@ private:
 // then, and SetOSCInterface waits for it under the Lua lock.
 class ScriptedOSCHelper final : public OSCHelper {
 public:
-    ScriptedOSCHelper(ZephCorvaneBase& owner, LuaMIDIHelper& helper)
-        : OSCHelper(owner, std::make_unique<HelperLuaAccess>(helper)), helper_(helper) {
+    ScriptedOSCHelper(ZephCorvaneBase& owner, LuaMIDIHelper& helper, OscTransport* transport)
+        : OSCHelper(owner, std::make_unique<HelperLuaAccess>(helper), transport), helper_(helper) {
         helper_.SetOSCInterface(this);
     }
     ~ScriptedOSCHelper() override {
@@ -52,8 +52,8 @@ std::unique_ptr<MidiScripting> ProductHelpers::createMidiScripting(ZephCorvaneBa
 std::unique_ptr<OscServerControl> ProductHelpers::createOscServer(ZephCorvaneBase& plugin,
                                                                   MidiScripting* scripting) const {
     if (auto* helper = dynamic_cast<LuaMIDIHelper*>(scripting))
-        return std::make_unique<ScriptedOSCHelper>(plugin, *helper);
-    return std::make_unique<OSCHelper>(plugin);
+        return std::make_unique<ScriptedOSCHelper>(plugin, *helper, transport_);
+    return std::make_unique<OSCHelper>(plugin, nullptr, transport_);
 }
 
 }  // namespace QX

@@ -3,8 +3,6 @@
 #include <cctype>
 #include <cstring>
 
-#include "osc/OscTransport.h"
-
 namespace QX {
 
 namespace {
@@ -43,12 +41,6 @@ ReplyUrl splitReplyUrl(const char* url) {
     result.host = text.substr(0, colon);
     result.port = decimalPrefix(text.c_str() + colon + 1);
     return result;
-}
-
-IpEndpointName replyEndpoint(const char* url, OscTransport& transport) {
-    const ReplyUrl split = splitReplyUrl(url);
-    return IpEndpointName(static_cast<unsigned long>(transport.resolveHost(split.host.c_str())),
-                          split.port);
 }
 
 }  // namespace QX

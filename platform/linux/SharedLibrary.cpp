@@ -31,4 +31,13 @@ std::unique_ptr<SharedLibrary> SharedLibrary::open(const std::string& path, std:
     return std::make_unique<PosixSharedLibrary>(handle);
 }
 
+void keepThisLibraryLoaded() {
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<void*>(&keepThisLibraryLoaded), &info) == 0 || !info.dli_fname)
+        return;
+    // One more reference that is never given back, on a library that may
+    // not be unmapped even then.
+    dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+}
+
 }  // namespace platform

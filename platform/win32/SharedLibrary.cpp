@@ -67,4 +67,11 @@ std::unique_ptr<SharedLibrary> SharedLibrary::open(const std::string& path, std:
     return std::make_unique<Win32SharedLibrary>(module);
 }
 
+void keepThisLibraryLoaded() {
+    HMODULE module = nullptr;
+    // Pinned: stays loaded until the process ends, FreeLibrary or not.
+    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                       reinterpret_cast<LPCSTR>(&keepThisLibraryLoaded), &module);
+}
+
 }  // namespace platform

@@ -62,14 +62,23 @@ void ZephCorvaneBase::destroyHelpers() {
     // Out of the registry first: other instances' scripts and OSC addresses
     // find instances there. Then no thread of ours may call in any more
     // before the helpers go. An open editor's render thread reads this
-    // object: it goes first.
+    // object: it goes first. The scripts stop before the OSC server: a
+    // script function that never returns would otherwise hold the OSC
+    // threads (and this close) for ever.
     setEditor(nullptr);
     InstanceRegistry::remove(this);
-    oscServer_->StopTasks();
     if (scripting_)
         scripting_->StopTasks();
+    oscServer_->StopTasks();
     oscServer_ = std::make_unique<QX::NoOscServer>();
     scripting_.reset();
+    // What the audio thread dropped since the notify thread last looked.
+    reportDeferredDiagnostics();
+}
+
+void ZephCorvaneBase::reportDeferredDiagnostics() {
+    hostEventQueue_.reportOverflows();
+    controlQueue_.reportOverflows();
 }
 
 void ZephCorvaneBase::initialise() {

@@ -1,6 +1,7 @@
 #include "script/LuaMIDIHelper.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 
 #include <lua.hpp>
@@ -82,6 +83,26 @@ int setUpState(lua_State* L) {
     return 0;
 }
 
+// Lua instructions between two looks at the interrupt flag.
+constexpr int kInterruptCheckInstructions = 1000;
+
+// The standard allocator (realloc and free), with the helper as its user
+// data: the interrupt hook finds its helper there without a lookup.
+void* allocate(void* /*helper*/, void* block, std::size_t /*oldSize*/, std::size_t newSize) {
+    if (newSize == 0) {
+        std::free(block);
+        return nullptr;
+    }
+    return std::realloc(block, newSize);
+}
+
+// As the standard state's: an error outside any protected call.
+int panic(lua_State* L) {
+    std::fprintf(stderr, "PANIC: unprotected error in call to Lua API (%s)\n",
+                 lua_type(L, -1) == LUA_TSTRING ? lua_tostring(L, -1) : "?");
+    return 0;
+}
+
 // The error object on top of the stack as text, without allocating.
 const char* errorText(lua_State* L) {
     const char* text = lua_type(L, -1) == LUA_TSTRING ? lua_tostring(L, -1) : nullptr;
@@ -98,7 +119,7 @@ LuaMIDIHelper::LuaMIDIHelper(ZephCorvaneBase& plugin)
           [this](std::uint64_t id, bool oneShot) { timerExpired(id, oneShot); })) {}
 
 LuaMIDIHelper::~LuaMIDIHelper() {
-    StopTimers();
+    StopTasks();
     std::lock_guard<std::recursive_mutex> guard(luaLock_);
     if (L_) {
         lua_close(L_);
@@ -108,6 +129,30 @@ LuaMIDIHelper::~LuaMIDIHelper() {
 
 void LuaMIDIHelper::StopTimers() {
     timers_->stop();
+}
+
+void LuaMIDIHelper::Interrupt() {
+    interrupted_.store(true, std::memory_order_release);
+}
+
+void LuaMIDIHelper::StopTasks() {
+    // Before waiting for the timer thread: its callback may be the script
+    // that never returns, or may wait for the Lua lock held by one.
+    Interrupt();
+    StopTimers();
+}
+
+void LuaMIDIHelper::interruptHook(lua_State* L, lua_Debug* /*debug*/) {
+    void* user = nullptr;
+    lua_getallocf(L, &user);
+    const auto* helper = static_cast<const LuaMIDIHelper*>(user);
+    if (!helper || !helper->interrupted_.load(std::memory_order_acquire))
+        return;
+    // From now on at every instruction of this thread: a script that
+    // catches the error with pcall in a loop meets it again at the loop's
+    // next instruction.
+    lua_sethook(L, interruptHook, LUA_MASKCOUNT, 1);
+    luaL_error(L, "interrupted: the plug-in is closing");
 }
 
 void LuaMIDIHelper::SetOSCInterface(OSCScriptInterface* osc) {
@@ -169,11 +214,15 @@ lua_State* LuaMIDIHelper::createState() {
         writeDebugOutput("@@@ failed to create the Lua state: not enough memory\n");
         return nullptr;
     }
-    lua_State* L = luaL_newstate();
+    lua_State* L = lua_newstate(allocate, this);
     if (!L) {
         writeDebugOutput("@@@ failed to create the Lua state: not enough memory\n");
         return nullptr;
     }
+    lua_atpanic(L, panic);
+    // Every script, the scripts' top level included, can be interrupted
+    // when the plug-in closes. Coroutines inherit the hook.
+    lua_sethook(L, interruptHook, LUA_MASKCOUNT, kInterruptCheckInstructions);
     if (lua_cpcall(L, setUpState, this) != 0) {
         reportError(L, "@@@ failed to create the Lua state: %s\n");
         lua_close(L);

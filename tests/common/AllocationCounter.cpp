@@ -1,8 +1,11 @@
 #include "AllocationCounter.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
+#include <functional>
 #include <new>
+#include <vector>
 
 namespace {
 
@@ -55,4 +58,34 @@ long AllocationCounter::count() const {
     return gAllocations.load();
 }
 
+bool ThreadActivity::supported() {
+#if defined(__linux__)
+    return true;
+#else
+    return false;
+#endif
+}
+
+long ThreadActivity::mostLocksOnOneSite() const {
+    long most = 0;
+    for (int i = 0; i < record_.lock_sites; ++i)
+        most = std::max(most, record_.lock_site_count[i]);
+    return most;
+}
+
+long ThreadActivity::locksBeyondTheBusiest(int allowed) const {
+    std::vector<long> counts(record_.lock_site_count, record_.lock_site_count + record_.lock_sites);
+    std::sort(counts.begin(), counts.end(), std::greater<long>());
+    long beyond = record_.locks;
+    for (int i = 0; i < allowed && i < static_cast<int>(counts.size()); ++i)
+        beyond -= counts[static_cast<std::size_t>(i)];
+    return beyond;
+}
+
 }  // namespace testsupport
+
+#if !defined(__linux__)
+// Nothing replaces the system's functions here: nothing is counted.
+extern "C" void tavro_activity_install(tavro_activity*) {}
+extern "C" void tavro_activity_count_allocation() {}
+#endif

@@ -99,7 +99,9 @@ TEST_F(BlockProcessing, IntakeMasksBytesAndKeepsEventsAfterASysex) {
     const QX::MessageQueueItem* dump = queue.pop();
     ASSERT_NE(dump, nullptr);
     EXPECT_EQ(dump->kind, QX::MessageQueueItem::kSysEx);
-    EXPECT_EQ(dump->data, (std::vector<std::uint8_t>{0x7D, 0x01, 0xF7}));
+    ASSERT_EQ(dump->sysex.size(), 3u);
+    EXPECT_EQ(std::vector<std::uint8_t>(dump->sysex.first, dump->sysex.first + 3),
+              (std::vector<std::uint8_t>{0x7D, 0x01, 0xF7}));
     const QX::MessageQueueItem* noteOff = queue.pop();  // not lost behind the sysex
     ASSERT_NE(noteOff, nullptr);
     EXPECT_EQ(noteOff->status, 0x80);

@@ -358,13 +358,6 @@ TEST_F(Elements, ControlValuesAreClampedAndFollowThePlugin) {
     EXPECT_FLOAT_EQ(offset->position, 0.75f);
 }
 
-TEST_F(Elements, SteppedTypesAreTheWholeNumberOnes) {
-    EXPECT_TRUE((new QX::Control(manager.get(), kParamPhaseInvert))->stepped);   // boolean
-    EXPECT_TRUE((new QX::Control(manager.get(), kParamMidiChannel))->stepped);   // indexed
-    EXPECT_FALSE((new QX::Control(manager.get(), kParamBalance))->stepped);      // seconds
-    EXPECT_FALSE((new QX::Control(manager.get(), kParamClockOffset))->stepped);  // ms
-}
-
 TEST_F(Elements, ExponentialAndWholeNumberScales) {
     auto* control = new QX::Control(manager.get(), kParamOutputLevel);
     control->info.type = kUnitHertz;

@@ -126,14 +126,6 @@ protected:
     }
 };
 
-TEST_F(Textures, RegisterWithTheManagerAndLoadNothingYet) {
-    auto* texture = new QX::Texture(manager.get(), "", 120);
-    ASSERT_FALSE(manager->textures.empty());
-    EXPECT_EQ(manager->textures.back(), texture);
-    EXPECT_FALSE(texture->loadAttempted);
-    EXPECT_FALSE(texture->Loaded());
-}
-
 TEST_F(Textures, PowerOfTwoRgbAndRgbaImagesLoad) {
     if (!StartGl()) {
         GTEST_SKIP() << "no GL context";
@@ -141,7 +133,9 @@ TEST_F(Textures, PowerOfTwoRgbAndRgbaImagesLoad) {
     QX::Texture* rgba = Make(WritePng("rgba.png", 64, 32, PNG_FORMAT_RGBA));
     QX::Texture* rgb = Make(WritePng("rgb.png", 2, 8, PNG_FORMAT_RGB));
     QX::Texture* resource = new QX::Texture(manager.get(), "", 4001);
+    EXPECT_EQ(manager->textures.back(), resource);
     for (QX::Texture* texture : {rgba, rgb, resource}) {
+        EXPECT_FALSE(texture->loadAttempted);
         texture->Load();
         EXPECT_TRUE(texture->loadAttempted);
         ASSERT_TRUE(texture->Loaded());

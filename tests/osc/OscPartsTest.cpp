@@ -4,10 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
 #include <thread>
 #include <vector>
 
 #include "OscTestSupport.h"
+#include "osc/HostLookup.h"
 #include "osc/OscPacketCheck.h"
 #include "osc/ReplyEndpoint.h"
 #include "osc/SetParamQueue.h"
@@ -133,12 +138,76 @@ TEST(ReplyUrl, SplitsHostAndPortFromTheFirst1023Characters) {
         EXPECT_EQ(url.port, c.port) << c.url;
     }
     EXPECT_GT(QX::splitReplyUrl("osc.udp://h:99999999999999999999").port, 65535);  // saturates
+}
 
+// ---- Host names -------------------------------------------------------------------------------
+
+TEST(HostLookup, DottedAddressesNeedNoLookup) {
+    std::uint32_t address = 0;
+    EXPECT_TRUE(QX::parseDottedAddress("127.0.0.1", address));
+    EXPECT_EQ(address, 0x7F000001u);
+    EXPECT_TRUE(QX::parseDottedAddress("255.0.10.200", address));
+    EXPECT_EQ(address, 0xFF000AC8u);
+    // Everything else is a name for the system to look up, as before.
+    for (const char* name : {"", "localhost", "1.2.3", "1.2.3.4.5", "256.1.1.1", "1.2.3.4 ",
+                             "01.2.3.4", "1..2.3", "1.2.3.", "0x7f.0.0.1", "1234.1.1.1"})
+        EXPECT_FALSE(QX::parseDottedAddress(name, address)) << name;
+}
+
+TEST(HostLookup, NamesAreLookedUpOnceAndKeptAWhile) {
     osctest::RecordingTransport transport;
-    EXPECT_EQ(QX::replyEndpoint("osc.udp://no.such.host:9000", transport).address, 0u);
-    const IpEndpointName local = QX::replyEndpoint("osc.udp://127.0.0.1:9000", transport);
-    EXPECT_EQ(local.address, 0x7F000001u);
-    EXPECT_EQ(local.port, 9000);
+    transport.holdLookup("slow.example", 0x0A000001);
+    QX::HostLookup lookup(transport);
+    EXPECT_EQ(lookup.resolve("127.0.0.1"), 0x7F000001u);
+    EXPECT_EQ(transport.lookups.load(), 0);
+    EXPECT_EQ(lookup.resolve("no.such.host"), 0u);
+    EXPECT_EQ(lookup.resolve("no.such.host"), 0u);
+    EXPECT_EQ(transport.lookups.load(), 1);
+}
+
+TEST(HostLookup, ADatagramToANameWaitsForTheLookupNotTheSender) {
+    osctest::RecordingTransport transport;
+    transport.holdLookup("slow.example", 0x0A000001);
+    QX::HostLookup lookup(transport);
+    // Known at once: sent on the caller's thread.
+    EXPECT_TRUE(lookup.send("127.0.0.1", 9000, "a"));
+    ASSERT_EQ(transport.sent().size(), 1u);
+    // Not known: the call returns while the lookup thread waits for it.
+    EXPECT_TRUE(lookup.send("slow.example", 9001, "b"));
+    ASSERT_TRUE(transport.waitUntilLookupHangs());
+    EXPECT_TRUE(lookup.send("slow.example", 9001, "c"));
+    EXPECT_TRUE(lookup.send("127.0.0.1", 9000, "d"));
+    EXPECT_EQ(transport.sent().size(), 2u);
+    EXPECT_EQ(lookup.waiting(), 1u);
+    transport.releaseLookup();
+    ASSERT_TRUE(transport.waitForSends(4));
+    const auto sent = transport.sent();
+    EXPECT_EQ(sent[2].to.address, 0x0A000001u);
+    EXPECT_EQ(sent[2].to.port, 9001);
+    EXPECT_EQ(sent[2].packets, std::vector<std::string>{"b"});
+    EXPECT_EQ(sent[3].packets, std::vector<std::string>{"c"});  // in order
+    // Now known: at once.
+    EXPECT_TRUE(lookup.send("slow.example", 9001, "e"));
+    EXPECT_EQ(transport.sent().size(), 5u);
+    EXPECT_EQ(transport.lookups.load(), 1);
+}
+
+TEST(HostLookup, StoppingDoesNotWaitForALookupThatHangs) {
+    // Outlives the thread left behind, whose lookup returns through it.
+    static osctest::RecordingTransport& transport = *new osctest::RecordingTransport;
+    transport.holdLookup("slow.example", 0x0A000001);
+    {
+        QX::HostLookup lookup(transport);
+        EXPECT_TRUE(lookup.send("slow.example", 9001, "lost"));
+        ASSERT_TRUE(transport.waitUntilLookupHangs());
+        const auto start = std::chrono::steady_clock::now();
+        lookup.stop(std::chrono::milliseconds(100));
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+        EXPECT_FALSE(lookup.send("slow.example", 9001, "too late"));
+    }
+    // The lookup left behind ends on its own and sends nothing.
+    transport.releaseLookup();
+    EXPECT_EQ(transport.sent().size(), 0u);
 }
 
 // ---- Instance addresses -----------------------------------------------------------------------

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include "OscTestSupport.h"
 
 namespace {
@@ -210,6 +213,31 @@ TEST_F(OscScripts, SendOSCWritesTheFormatsTypes) {
                                            "\0\0\0\x0c"
                                            "/bare\0\0\0,\0\0\0"));
     EXPECT_EQ(osctest::describeReply(sent[2].packets.at(0)), "/t ,fsfNf 1 \"abc\" 2 nil 5");
+}
+
+TEST_F(OscScripts, SendOSCToANameNeverLooksItUpUnderTheLuaLock) {
+    // "/exec" of a script function that sends to a name whose lookup hangs.
+    transport_.holdLookup("slow.example", 0x0A000001);
+    ASSERT_EQ(lua_.run("function report(v) sendOSC('osc.udp://slow.example:9000', '/r', {v}) end"),
+              "");
+    std::thread receiveThread([&] { send(Message("/exec").s("report").i(5)); });
+    ASSERT_TRUE(transport_.waitUntilLookupHangs());
+    // Meanwhile a MIDI callback on the audio thread takes the Lua lock.
+    bool locked = false;
+    for (int i = 0; i < 200 && !locked; ++i) {
+        locked = lua_.luaLock().try_lock();
+        if (!locked)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (locked)
+        lua_.luaLock().unlock();
+    transport_.releaseLookup();
+    receiveThread.join();
+    EXPECT_TRUE(locked) << "the Lua lock was held while the name was looked up";
+    // The datagram leaves once the name is known.
+    ASSERT_TRUE(transport_.waitForSends(1));
+    EXPECT_EQ(transport_.sent()[0].to.address, 0x0A000001u);
+    EXPECT_EQ(transport_.replies(), std::vector<std::string>{"/r ,f 5"});
 }
 
 TEST_F(OscScripts, SendOSCFailures) {

@@ -7,6 +7,9 @@
 #include <gtest/gtest.h>
 #include <lua.hpp>
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -14,6 +17,7 @@
 #include <mutex>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -132,9 +136,19 @@ struct SentPackets {
 
 class RecordingTransport : public QX::OscTransport {
 public:
-    // Only 127.0.0.1 resolves.
+    // Only 127.0.0.1 resolves, and the name given to holdLookup, after the
+    // test releases it.
     std::uint32_t resolveHost(const char* host) override {
-        return std::strcmp(host, "127.0.0.1") == 0 ? 0x7F000001 : 0;
+        lookups.fetch_add(1);
+        std::unique_lock<std::mutex> lock(holdMutex_);
+        if (host != held_)
+            return std::strcmp(host, "127.0.0.1") == 0 ? 0x7F000001 : 0;
+        entered_ = true;
+        holdChanged_.notify_all();
+        holdChanged_.wait(lock, [&] { return released_; });
+        returned_ = true;
+        holdChanged_.notify_all();
+        return heldAddress_;
     }
     std::uint32_t localAddressFor(const IpEndpointName&) override { return 0x7F000001; }
     void send(const IpEndpointName& to, const std::vector<std::string>& packets) override {
@@ -158,10 +172,43 @@ public:
         std::lock_guard<std::mutex> guard(mutex_);
         sent_.clear();
     }
+    // Waits (bounded) until `count` datagrams went out.
+    bool waitForSends(std::size_t count) const {
+        for (int i = 0; i < 500 && sent().size() < count; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        return sent().size() >= count;
+    }
+
+    // A lookup of `host` hangs until releaseLookup(), then gives `address`:
+    // a name server that does not answer.
+    void holdLookup(const std::string& host, std::uint32_t address) {
+        std::lock_guard<std::mutex> guard(holdMutex_);
+        held_ = host;
+        heldAddress_ = address;
+    }
+    // Bounded waits: a failing test must not hang.
+    bool waitUntilLookupHangs() {
+        std::unique_lock<std::mutex> lock(holdMutex_);
+        return holdChanged_.wait_for(lock, std::chrono::seconds(5), [&] { return entered_; });
+    }
+    void releaseLookup() {
+        std::unique_lock<std::mutex> lock(holdMutex_);
+        released_ = true;
+        holdChanged_.notify_all();
+        holdChanged_.wait_for(lock, std::chrono::seconds(5),
+                              [&] { return returned_ || !entered_; });
+    }
+
+    std::atomic<int> lookups{0};
 
 private:
     mutable std::mutex mutex_;
     std::vector<SentPackets> sent_;
+    std::mutex holdMutex_;
+    std::condition_variable holdChanged_;
+    std::string held_;
+    std::uint32_t heldAddress_ = 0;
+    bool entered_ = false, released_ = false, returned_ = false;
 };
 
 // ---- Lua --------------------------------------------------------------------------------------

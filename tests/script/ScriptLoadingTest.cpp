@@ -84,5 +84,18 @@ TEST_F(ScriptLoading, AddScaleChecksItsArgumentsAndIgnoresImpossibleDegrees) {
               "test:1: bad argument #2 to 'addScale' (table expected, got number)");
 }
 
+#if !defined(_WIN32)
+// The plug-in's Lua is private to it: a C module would look for lua_* in the
+// process and find nothing, or a host's own Lua running on our state. Asking
+// for one is refused with a Lua error instead.
+TEST_F(ScriptLoading, CModulesAreRefusedWithAnError) {
+    start();
+    EXPECT_EQ(text(helper(), "select(3, package.loadlib('libm.so.6', 'cos'))"), "absent");
+    // Any readable file stands for the module's library.
+    const std::string error = run(helper(), "package.cpath = '/proc/self/exe' require('cmodule')");
+    EXPECT_NE(error.find("dynamic libraries not enabled"), std::string::npos) << error;
+}
+#endif
+
 }  // namespace
 }  // namespace scripttest

@@ -93,5 +93,44 @@ TEST(ScriptThreads, TimersOscCallsAndOtherInstancesWhileBlocksRun) {
     EXPECT_NE(helper.output().find("@@@ "), std::string::npos);
 }
 
+// Closing interrupts script code that never returns, on whatever thread it
+// runs, so that the plug-in's wait for its threads ends.
+TEST(ScriptThreads, StoppingInterruptsScriptsThatNeverReturn) {
+    UserFolder folder;
+    folder.addScript("midi.lua", R"(
+        function forever()
+          -- Due while this call holds the Lua lock: the timer thread waits.
+          requestTimedCallback(0.01, function() while true do end end)
+          setGUIBoolValue(1, true)
+          while true do pcall(function() while true do end end) end
+        end
+    )");
+    TestHelpers helpers;
+    HookedPlugin plugin(&helpers);
+    RecordingHelper& helper = plugin.helper();
+    helper.GetLuaState();
+
+    // A peer's call spins, catching every error it meets.
+    std::string error;
+    std::thread osc([&] {
+        std::lock_guard<std::recursive_mutex> guard(helper.luaLock());
+        lua_State* L = helper.GetLuaState();
+        lua_getglobal(L, "forever");
+        if (lua_pcall(L, 0, 0, 0) != 0)
+            error = lua_tostring(L, -1);
+        lua_pop(L, 1);
+    });
+    for (int i = 0; i < 500 && plugin.indicatorFlag(1).load() == 0; ++i)
+        std::this_thread::sleep_for(10ms);
+    ASSERT_NE(plugin.indicatorFlag(1).load(), 0);
+    std::this_thread::sleep_for(50ms);  // the timer is due and waits
+
+    helper.StopTasks();  // returns: both the call and the timer callback end
+    osc.join();
+    EXPECT_NE(error.find("interrupted: the plug-in is closing"), std::string::npos) << error;
+    // And nothing runs any more.
+    EXPECT_NE(run(helper, "x = 1").find("interrupted"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace scripttest

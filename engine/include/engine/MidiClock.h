@@ -64,13 +64,16 @@ public:
     void endBlock(std::uint32_t frames);
 
     // ---- State, for tests ------------------------------------------------------------
-    std::int32_t lastSentClock() const { return lastSentClock_; }
+    std::int32_t lastSentClock() const { return static_cast<std::int32_t>(lastSentClock_); }
     std::int32_t startClock() const { return startClock_; }
     std::int32_t sppValue() const { return sppValue_; }
     bool clockOn() const { return clockOn_; }
 
 private:
     double clockTime(std::int64_t clock) const;
+    // How many clocks `clock` lies after the last one sent (negative:
+    // before), on the 32-bit circle.
+    std::int32_t clocksAfterLastSent(std::int64_t clock) const;
     std::uint32_t offsetOf(std::int64_t clock) const;
 
     SerialEncoder& encoder_;
@@ -89,8 +92,11 @@ private:
     float swingAmount_ = 0.5f;
     double swingPeriod_ = 12.0;
 
-    // Clock state, kept across blocks.
-    std::int32_t lastSentClock_ = 0;
+    // Clock state, kept across blocks. The last clock sent is kept modulo
+    // 2^32 and only ever compared by its distance to the next clock: a host
+    // that reports the same position block after block while "playing" with
+    // its loop on moves it back by a loop length every block, for hours.
+    std::uint32_t lastSentClock_ = 0;
     std::int32_t startClock_ = 0;
     std::int32_t sppValue_ = 0;
     bool startPending_ = false;

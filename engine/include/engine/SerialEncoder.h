@@ -65,6 +65,10 @@ public:
     bool sendRawBytes(const std::uint8_t* bytes, std::size_t length);
     // Queue F0 and then `length` bytes, or nothing; not logged.
     bool sendSysex(const std::uint8_t* bytes, std::size_t length);
+    // The same for a dump that lies in two pieces: F0, `firstLength` bytes
+    // and then `secondLength` more.
+    bool sendSysex(const std::uint8_t* first, std::size_t firstLength, const std::uint8_t* second,
+                   std::size_t secondLength);
 
     // Writes exactly `frames` samples.
     void renderSamples(float* output, int frames, SampleHook* hook = nullptr);

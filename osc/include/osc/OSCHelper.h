@@ -10,7 +10,8 @@
 //     takes the tables lock briefly, the Lua lock around script calls and
 //     the registry lock around "/zeph/" targets, never two of them at once;
 //   - notify thread: drains the SetParamQueue and sends notifications;
-//   - any thread: parameterChanged (lock-free), portChanged (control lock);
+//   - any thread, the audio thread included: parameterChanged and
+//     portChanged, both lock-free (atomics and a wake signal);
 //   - Lua callers (holding the Lua lock): the script functions, which take
 //     the tables lock.
 // The tables lock is never held while a script runs, a parameter is set or a
@@ -28,6 +29,7 @@
 
 #include <osc/OscPacketListener.h>
 
+#include "osc/HostLookup.h"
 #include "osc/OscLuaAccess.h"
 #include "osc/OscTransport.h"
 #include "osc/SetParamQueue.h"
@@ -50,6 +52,8 @@ public:
     static constexpr int kVersionMinor = 0;
     static constexpr int kVersionPatch = 7;
     static constexpr int kStopWaitMs = 5000;
+    // How long a listening receive thread may take to notice a new port.
+    static constexpr int kPortPollMs = 50;
 
     struct UpdateRegistration {
         std::uint32_t address;  // IPv4, host byte order
@@ -83,8 +87,9 @@ public:
     void StartTasks() override;
     // [main-thread] Stops both threads, waiting for each.
     void StopTasks() override;
-    // [any-thread except audio] 0 closes the socket; another port closes it
-    // and listens on the new one.
+    // [any-thread, lock-free] 0 closes the socket; another port closes it
+    // and listens on the new one; the port already listened on keeps its
+    // socket. The receive thread acts on it within kPortPollMs.
     void portChanged(int port) override;
     // [any-thread, lock-free] SetParamQueue::Write: queues the change for the
     // notify thread when a peer registered for `index`. Never blocks; a full
@@ -92,6 +97,9 @@ public:
     void parameterChanged(int index, float native) override;
 
     // ---- OSCScriptInterface [Lua lock held, inside a lua_CFunction] ----------------------
+    // Never looks a host name up while the caller holds the Lua lock: a
+    // name not known yet is resolved, and the datagram sent, by the lookup
+    // thread (HostLookup).
     int SendOSCFromLua(lua_State* L) override;
     int RegisterOSCPathForParameter(lua_State* L, bool normalised) override;
     int RegisterOSCPathForFunction(lua_State* L) override;
@@ -113,6 +121,7 @@ public:
     // because the queue was full.
     std::uint32_t pendingChanges() const { return queue_.size(); }
     std::uint64_t droppedChanges() const { return dropped_.load(std::memory_order_relaxed); }
+    HostLookup& hostLookup() { return lookup_; }
 
 protected:
     // A touch frame is consumed whole; every other bundle is walked in
@@ -186,7 +195,9 @@ private:
     // ---- Threads ----
     void TaskMain();
     void NotifyTaskMain();
-    void listenOn(int port);
+    // Listens until the thread quits or another port is asked for; `handled`
+    // is the count of port requests acted on, kept up to date.
+    void listenOn(int port, std::uint32_t& handled);
     void breakListening();  // control lock held
     void wakeNotifier();
     void notifyChanges(std::vector<std::pair<std::int32_t, float>>& batch);
@@ -196,6 +207,8 @@ private:
     ZephCorvaneBase& owner_;
     std::unique_ptr<OscLuaAccess> lua_;
     OscTransport* transport_;
+    // Reply and script hosts by name; sendOSC never waits for a lookup.
+    HostLookup lookup_;
 
     // Read from the owner at Initialise, before the threads start.
     std::string productName_;
@@ -214,17 +227,19 @@ private:
     std::multimap<std::string, std::vector<ParamPathBinding>, std::less<>> parameterPaths_;
     std::multimap<std::string, int, std::less<>> functionPaths_;
 
-    // Receive thread control.
+    // Receive thread control. A port request is the port and a count of
+    // requests, both atomic, and a wake-up: portChanged may run on the audio
+    // thread. The control lock guards the thread's start and end and the
+    // published multiplexer, which only StopTasks breaks from outside.
     std::mutex controlMutex_;
-    std::condition_variable controlWake_;
     std::condition_variable receiveDone_;
     std::thread receiveThread_;
-    bool receiveQuit_ = false;
-    bool startPending_ = false;
+    std::atomic<bool> receiveQuit_{false};
     bool receiveFinished_ = false;
-    int requestedPort_ = 0;
+    std::atomic<int> requestedPort_{0};
+    std::atomic<std::uint32_t> portRequests_{0};
+    platform::WakeSignal receiveSignal_;
     SocketReceiveMultiplexer* liveMultiplexer_ = nullptr;
-    std::atomic<bool> breakRequested_{false};
     std::atomic<int> boundPort_{0};
 
     // Notify thread control.

@@ -1,16 +1,14 @@
 #pragma once
 // Reply URLs: "osc.udp://host:port". The prefix is optional; the port is
 // the decimal text after the first ':' (oscpack's "any port", -1, when there
-// is no ':'); the host is resolved by name (0 when that fails). Only the
-// first 1023 characters of the text count.
+// is no ':'); the host is resolved by name through HostLookup (0 when that
+// fails). Only the first 1023 characters of the text count.
 
 #include <string>
 
 #include <ip/IpEndpointName.h>
 
 namespace QX {
-
-class OscTransport;
 
 struct ReplyUrl {
     std::string host;
@@ -19,8 +17,5 @@ struct ReplyUrl {
 
 // Pure text work, no lookup.
 ReplyUrl splitReplyUrl(const char* url);
-
-// Splits and resolves through `transport`. [any-thread except audio]
-IpEndpointName replyEndpoint(const char* url, OscTransport& transport);
 
 }  // namespace QX

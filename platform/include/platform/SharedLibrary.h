@@ -15,4 +15,9 @@ public:
     virtual void* symbol(const char* name) = 0;
 };
 
+// Keeps the library that holds this code (the plug-in) loaded until the
+// process ends, whatever the host unloads: a thread left running in it must
+// find its code. [any-thread except audio]
+void keepThisLibraryLoaded();
+
 }  // namespace platform

@@ -16,9 +16,12 @@ public:
     // the engine sends it. May take the scripting lock while a script's
     // callback runs; never allocates outside the script's own memory.
     virtual void HandleMIDIMessage(const MessageQueueItem& item) = 0;
-    // [main-thread] Stops the scripts' timers for good and waits for a
-    // running callback: after it returns no script reaches the plug-in from
-    // another thread. Called before the plug-in takes its helpers apart.
+    // [main-thread] Interrupts every script running or started from now on
+    // (a script function reached through "/exec" that never returns, a
+    // timer callback stuck in a loop), stops the scripts' timers for good
+    // and waits for a running timer callback. Called first when the plug-in
+    // takes its helpers apart, so that no thread it then waits for is held
+    // up by a script.
     virtual void StopTasks() {}
 };
 

@@ -23,6 +23,10 @@ public:
     static constexpr VstInt32 kUniqueId = 0x51587476;  // 'QXtv'
     static constexpr VstInt32 kVendorVersion = 0x10007;
     static constexpr int kIndicatorCount = 8;
+    // Sysex storage of the host event queue: every dump the encoder can
+    // carry fits (its ring holds 524288 bytes: F0 and 524287 more), and a
+    // longer one is dropped whole.
+    static constexpr std::size_t kHostSysExBytes = 524287;
 
     // `helpers` (may be null) builds the Lua MIDI helper and the OSC server.
     ZephCorvaneBase(audioMasterCallback audioMaster, const QX::PluginHelpers* helpers);
@@ -37,8 +41,10 @@ public:
     void processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) override;
     void setParameter(VstInt32 index, float normalized) override;
     void setProgram(VstInt32 program) override;
-    // [audio-thread] Host MIDI and the first sysex of the list into the
-    // host event queue.
+    // [audio-thread] Host MIDI and sysex into the host event queue; answers
+    // 0 when a dump was dropped (no room in the queue, or longer than its
+    // storage). Allocates and prints nothing: drops are counted and
+    // reported later by reportDeferredDiagnostics.
     VstInt32 processEvents(VstEvents* events) override;
     // [main-thread] The saved state. The buffer stays valid until a later
     // call has replaced it (the last few are kept).
@@ -99,6 +105,12 @@ public:
 
     // ---- For the other layers -----------------------------------------------------
     QX::MessageQueue& hostEventQueue() { return hostEventQueue_; }
+    // [any-thread except audio; one caller at a time] Prints what the audio
+    // thread only counted: one overflow line per message dropped by either
+    // queue since the last call. The OSC server's notify thread calls it
+    // every few tens of milliseconds (it runs whether or not OSC is on),
+    // and the instance once more as it goes.
+    void reportDeferredDiagnostics();
     QX::MessageQueue& controlQueue() { return controlQueue_; }
     QX::OscServerControl& oscServer() { return *oscServer_; }
     // Null when the instance was built without scripting.
@@ -121,7 +133,7 @@ protected:
     const std::array<std::string, kNumParameters>& parameterNamesWithoutSpaces();
     bool parameterStringFromValue(int index, float native, std::string& text) override;
 
-    QX::MessageQueue hostEventQueue_;
+    QX::MessageQueue hostEventQueue_{kHostSysExBytes};
     QX::MessageQueue controlQueue_;
     // The editor and the OSC server may both trigger Don't Panic; the queue
     // takes one writer at a time.

@@ -25,6 +25,7 @@
 
 #include "plugin/MidiScripting.h"
 
+struct lua_Debug;
 struct lua_State;
 struct ParameterDescriptor;
 class ZephCorvaneBase;
@@ -90,7 +91,14 @@ public:
     // a subclass whose overrides a timer callback may reach calls it first
     // thing in its destructor. Idempotent; the destructor calls it too.
     void StopTimers();
-    void StopTasks() override { StopTimers(); }
+    // [any-thread] From now on every script that runs, on any thread, ends
+    // with the error "interrupted: the plug-in is closing" within a
+    // thousand Lua instructions (at once after the first such error): a
+    // count hook checks the flag. Script code blocked inside a C function
+    // (a read from a pipe) is not reached until that function returns.
+    void Interrupt();
+    // Interrupt, then StopTimers.
+    void StopTasks() override;
 
     // ---- MIDI ------------------------------------------------------------------------------
     // [audio-thread] Routes one item of the host event queue. Takes the Lua
@@ -169,6 +177,8 @@ private:
     };
 
     lua_State* createState();
+    // The count hook of every state this helper makes.
+    static void interruptHook(lua_State* L, lua_Debug* debug);
     void loadScripts(lua_State* L);
     bool runChunk(lua_State* L, int loadStatus, const char* format);
     // [Lua lock held] Calls every function of `refs` present when the call
@@ -188,6 +198,8 @@ private:
 
     std::recursive_mutex luaLock_;
     lua_State* L_ = nullptr;
+    // Read by the state's count hook on whichever thread runs a script.
+    std::atomic<bool> interrupted_{false};
     ParameterLookup parameterLookup_;
 
     KeyedCallbacks noteOn_{128};

@@ -1,33 +1,59 @@
 #!/usr/bin/env bash
-# Builds the third-party libraries of the Windows plug-in as static mingw-w64
-# libraries (64-bit, posix threads) from Debian's source packages, and
-# installs them into a prefix that cmake/TavroDependencies.cmake reads.
+# Builds the plug-in's third-party libraries from Debian's source packages
+# as static libraries, for one of two targets, and installs them into a
+# prefix that cmake/TavroDependencies.cmake reads:
+#   windows  64-bit mingw-w64 (posix threads), for tavro.dll
+#   linux    position-independent, with hidden symbols, for tavro.so: a host
+#            that carries its own Lua, FreeType or libpng must never bind to
+#            ours, nor ours to its
 #
-# Usage: scripts/build-windows-deps.sh [PREFIX_ROOT]
-#   PREFIX_ROOT defaults to ${TAVRO_DEPS_CACHE:-$HOME/.cache/tavro}/mingw-deps.
-# The prefix is PREFIX_ROOT/<key>, the key hashing this script, the source
-# versions and the compiler; a finished prefix is reused at once. The last
-# line of stdout is the prefix; everything else goes to stderr.
+# Usage: scripts/build-deps.sh windows|linux [PREFIX_ROOT]
+#   PREFIX_ROOT defaults to ${TAVRO_DEPS_CACHE:-$HOME/.cache/tavro}/TARGET-deps
+#   (mingw-deps for windows).
+# The prefix is PREFIX_ROOT/<key>, the key hashing this script, the target,
+# the source versions and the compilers; a finished prefix is reused at once.
+# The last line of stdout is the prefix; everything else goes to stderr.
 set -euo pipefail
 
 # Only the final prefix goes to the real stdout: callers take its last line.
 exec 3>&1 1>&2
 
 readonly packages=(zlib libpng1.6 freetype ftgl glew lua5.1 oscpack)
-readonly host=x86_64-w64-mingw32
-# The unsuffixed driver names depend on update-alternatives.
-readonly cc=$host-gcc-posix
-readonly cxx=$host-g++-posix
-readonly ar=$host-ar
-readonly ranlib=$host-ranlib
-readonly optflags=-O2
 readonly apt_lock=(-o DPkg::Lock::Timeout=300)
 readonly debsrc_file=/etc/apt/sources.list.d/tavro-deb-src
 
-log() { echo "build-windows-deps: $*" >&2; }
-warn() { echo "build-windows-deps: warning: $*" >&2; }
+usage() {
+  echo "usage: $0 windows|linux [PREFIX_ROOT]" >&2
+  exit 2
+}
+
+[ $# -ge 1 ] || usage
+readonly target=$1
+case $target in
+  windows)
+    readonly host=x86_64-w64-mingw32
+    # The unsuffixed driver names depend on update-alternatives.
+    readonly cc=$host-gcc-posix cxx=$host-g++-posix ar=$host-ar ranlib=$host-ranlib
+    readonly cflags=-O2 cxxflags=-O2
+    readonly cache_name=mingw-deps
+    ;;
+  linux)
+    readonly cc=gcc cxx=g++ ar=ar ranlib=ranlib
+    # Everything goes into a shared object (tavro.so); hidden by default so
+    # that nothing of ours is offered to the host process. Libraries that
+    # mark their API visible (FreeType, GLEW) are hidden by the plug-in's
+    # final link instead.
+    readonly cflags="-O2 -fPIC -fvisibility=hidden"
+    readonly cxxflags="$cflags -fvisibility-inlines-hidden"
+    readonly cache_name=linux-deps
+    ;;
+  *) usage ;;
+esac
+
+log() { echo "build-deps $target: $*" >&2; }
+warn() { echo "build-deps $target: warning: $*" >&2; }
 die() {
-  echo "build-windows-deps: error: $*" >&2
+  echo "build-deps $target: error: $*" >&2
   exit 1
 }
 
@@ -171,20 +197,32 @@ archive() {
 }
 
 # cmake_build SRCDIR BUILDDIR STAGE ARGS...: configure, build and install one
-# CMake project for Windows into its own staging prefix.
+# CMake project for the target into its own staging prefix.
 cmake_build() {
   local src=$1 build=$2 stage=$3
   shift 3
   cmake -S "$src" -B "$build" -G "Unix Makefiles" \
     -DCMAKE_TOOLCHAIN_FILE="$work/toolchain.cmake" \
     -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_C_FLAGS_RELEASE="$optflags" -DCMAKE_CXX_FLAGS_RELEASE="$optflags" \
-    -DCMAKE_INSTALL_PREFIX="$stage" -DBUILD_SHARED_LIBS=OFF "$@"
+    -DCMAKE_C_FLAGS_RELEASE="$cflags" -DCMAKE_CXX_FLAGS_RELEASE="$cxxflags" \
+    -DCMAKE_INSTALL_PREFIX="$stage" -DCMAKE_INSTALL_LIBDIR=lib -DBUILD_SHARED_LIBS=OFF "$@"
   cmake --build "$build" -j2
   cmake --install "$build"
 }
 
 write_toolchain() {
+  if [ "$target" = linux ]; then
+    # Native: the system's OpenGL headers stay visible (FTGL wants them);
+    # our own libraries are named explicitly where a project looks for one.
+    cat >"$work/toolchain.cmake" <<EOF
+set(CMAKE_C_COMPILER $cc)
+set(CMAKE_CXX_COMPILER $cxx)
+set(CMAKE_AR $(command -v "$ar") CACHE FILEPATH "")
+set(CMAKE_RANLIB $(command -v "$ranlib") CACHE FILEPATH "")
+set(CMAKE_PREFIX_PATH "$stage_prefix")
+EOF
+    return
+  fi
   cat >"$work/toolchain.cmake" <<EOF
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
@@ -205,8 +243,11 @@ EOF
 # Each runs in $work/src/PKG/tree and installs into $stage_prefix.
 
 build_zlib() {
-  # ./configure refuses mingw and the Debian tarball has no win32 makefile.
-  compile "$cc" obj "$optflags" adler32.c compress.c crc32.c deflate.c gzclose.c gzlib.c \
+  # ./configure refuses mingw and the Debian tarball has no win32 makefile;
+  # on Linux the two defines are what ./configure would find.
+  local flags=$cflags
+  if [ "$target" = linux ]; then flags+=" -DHAVE_UNISTD_H -DHAVE_STDARG_H"; fi
+  compile "$cc" obj "$flags" adler32.c compress.c crc32.c deflate.c gzclose.c gzlib.c \
     gzread.c gzwrite.c infback.c inffast.c inflate.c inftrees.c trees.c uncompr.c zutil.c
   archive "$stage_prefix/lib/libz.a" obj
   cp zlib.h zconf.h "$stage_prefix/include/"
@@ -257,21 +298,31 @@ build_glew() {
   if grep -q 'mktemp -d /tmp/' Makefile; then
     warn "glew: its makefile will leave a folder in /tmp"
   fi
-  make -j2 SYSTEM=linux-mingw64 CC="$cc" AR="$ar" STRIP= POPT="$optflags" glew.lib.static
-  cp lib/libglew32.a "$stage_prefix/lib/"
-  "$ranlib" "$stage_prefix/lib/libglew32.a"
+  # Windows: WGL, libglew32.a. Linux: GLX (SYSTEM=linux), libGLEW.a.
+  local system=linux-mingw64 lib=libglew32.a window_header=wglew.h
+  if [ "$target" = linux ]; then
+    system=linux lib=libGLEW.a window_header=glxew.h
+  fi
+  make -j2 SYSTEM=$system CC="$cc" AR="$ar" STRIP= POPT="$cflags" glew.lib.static
+  cp "lib/$lib" "$stage_prefix/lib/"
+  "$ranlib" "$stage_prefix/lib/$lib"
   mkdir -p "$stage_prefix/include/GL"
-  cp include/GL/glew.h include/GL/wglew.h "$stage_prefix/include/GL/"
+  cp include/GL/glew.h "include/GL/$window_header" "$stage_prefix/include/GL/"
 }
 
 build_lua5_1() {
   # As C, without the interpreter, the compiler and its printer, and not as
-  # a DLL (no LUA_BUILD_AS_DLL).
-  local sources=() f
+  # a DLL (no LUA_BUILD_AS_DLL). On Linux with the POSIX features of
+  # Debian's build (io.popen, mkstemp) but not LUA_USE_LINUX's dlopen: a
+  # C module expects lua_* in the process, where ours are hidden and a
+  # host's own would run on our states; require then says plainly that C
+  # modules cannot load.
+  local sources=() f flags=$cflags
   for f in src/*.c; do
     case ${f#src/} in lua.c | luac.c | print.c) ;; *) sources+=("$f") ;; esac
   done
-  compile "$cc" obj "$optflags" "${sources[@]}"
+  if [ "$target" = linux ]; then flags+=" -DLUA_USE_POSIX"; fi
+  compile "$cc" obj "$flags" "${sources[@]}"
   archive "$stage_prefix/lib/liblua5.1.a" obj
   local inc=$stage_prefix/include/lua5.1
   mkdir -p "$inc"
@@ -291,8 +342,10 @@ build_oscpack() {
   sed -i 's/^#elif defined(__x86_64__) || defined(_M_X64)\(\r\{0,1\}\)$/#elif (defined(__x86_64__) || defined(_M_X64)) \&\& !defined(_WIN32)\1/' \
     osc/OscTypes.h
   grep -q '!defined(_WIN32)' osc/OscTypes.h || die "oscpack: could not patch osc/OscTypes.h"
-  compile "$cxx" obj "$optflags -I." ip/IpEndpointName.cpp ip/win32/NetworkingUtils.cpp \
-    ip/win32/UdpSocket.cpp osc/*.cpp
+  local ip=win32
+  if [ "$target" = linux ]; then ip=posix; fi
+  compile "$cxx" obj "$cxxflags -I." ip/IpEndpointName.cpp ip/$ip/NetworkingUtils.cpp \
+    ip/$ip/UdpSocket.cpp osc/*.cpp
   archive "$stage_prefix/lib/liboscpack.a" obj
   mkdir -p "$stage_prefix/include/oscpack/osc" "$stage_prefix/include/oscpack/ip"
   cp osc/*.h "$stage_prefix/include/oscpack/osc/"
@@ -322,18 +375,19 @@ build() {
 
 # ---------------------------------------------------------------- main
 
-root=${1:-${TAVRO_DEPS_CACHE:-$HOME/.cache/tavro}/mingw-deps}
+root=${2:-${TAVRO_DEPS_CACHE:-$HOME/.cache/tavro}/$cache_name}
 mkdir -p "$root"
 root=$(cd "$root" && pwd -P)
 
 for tool in "$cc" "$cxx" "$ar" "$ranlib" cmake make apt-get apt-cache dpkg sha256sum; do
-  command -v "$tool" >/dev/null || die "$tool not found (install mingw-w64, cmake, make)"
+  command -v "$tool" >/dev/null || die "$tool not found (scripts/setup.sh installs the toolchains)"
 done
 
 ensure_sources_known
 key=$(
   {
     cat "${BASH_SOURCE[0]}"
+    echo "target $target"
     for p in "${packages[@]}"; do echo "$p ${newest[$p]}"; done
     "$cc" --version | head -n1
     "$cxx" --version | head -n1
@@ -370,7 +424,7 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
-work=$(mktemp -d "${TMPDIR:-/tmp}/tavro-windows-deps.XXXXXX")
+work=$(mktemp -d "${TMPDIR:-/tmp}/tavro-$target-deps.XXXXXX")
 # A half-built prefix must never look finished: build beside the final one
 # and rename only at the end.
 stage_prefix=$(mktemp -d "$root/.building-$key.XXXXXX")
