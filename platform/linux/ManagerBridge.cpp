@@ -174,11 +174,16 @@ public:
         if (display_ != nullptr) {
             return context_ != nullptr;
         }
-        if (!OpenWindow() || !CreateWindowContext()) {
+        if (!OpenWindow()) {
             Destroy();
             return false;
         }
+        // The editor hands the window to the host as soon as it exists.
         windowId_.store(window_);
+        if (!CreateWindowContext()) {
+            Destroy();
+            return false;
+        }
         return true;
     }
 

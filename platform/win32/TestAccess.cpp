@@ -1,8 +1,7 @@
 #include "platform/testing/TestAccess.h"
 
-// windows.h first: the tool-help header needs its types.
 #include <windows.h>
-
+// Needs windows.h first.
 #include <tlhelp32.h>
 
 #include <cstdlib>

@@ -158,8 +158,8 @@ bool parseOptions(int argc, char** argv, Options& options) {
             }
             Input in{kind, {}, text, pendingModifiers, option + " " + text};
             if (count > 0 && !parseNumbers(text, count, in.numbers)) {
-                std::fprintf(stderr, "tavro-view: %s wants %zu whole numbers separated by commas\n",
-                             option.c_str(), count);
+                std::fprintf(stderr, "tavro-view: %s wants %d whole numbers separated by commas\n",
+                             option.c_str(), static_cast<int>(count));
                 return false;
             }
             if (kind == Input::Key) {

@@ -56,11 +56,11 @@ public:
     void Exposed() override { Add({Input::Exposed}); }
 
     // The records of the kinds asked for, once `count` of them arrived (or
-    // what there is after two seconds).
+    // what there is after five seconds: sanitizers make a slow machine).
     std::vector<Input> Await(std::vector<Input::Kind> kinds, std::size_t count) {
         std::unique_lock<std::mutex> lock(mutex_);
         std::vector<Input> found;
-        changed_.wait_for(lock, 2s, [&] {
+        changed_.wait_for(lock, 5s, [&] {
             found = Select(kinds);
             return found.size() >= count;
         });
@@ -121,9 +121,9 @@ public:
     ~RenderRig() { Stop(); }
 
     // The editor waits for the child window like this before it relies on
-    // it: polling, at most two seconds.
+    // it, polling (for two seconds; longer here, for slow sanitizer runs).
     bool WaitForWindow() {
-        const auto deadline = Clock::now() + 2s;
+        const auto deadline = Clock::now() + 5s;
         while (bridge_->NativeWindow() == 0 && Clock::now() < deadline) {
             std::this_thread::sleep_for(2ms);
         }
@@ -131,7 +131,7 @@ public:
     }
     void WaitForFrames(int frames) {
         const int target = frames_.load() + frames;
-        const auto deadline = Clock::now() + 3s;
+        const auto deadline = Clock::now() + 5s;
         while (frames_.load() < target && Clock::now() < deadline) {
             std::this_thread::sleep_for(2ms);
         }
@@ -226,10 +226,10 @@ const Rgb kBlue{0, 0, 255};
 const Rgb kBlack{0, 0, 0};
 
 // Presented frames reach the screen through the server a moment after the
-// swap: captures until the pixel shows `expected`, at most two seconds.
+// swap: captures until the pixel shows `expected`, at most five seconds.
 platform::Picture CaptureShowing(platform::ViewerWindow& viewer, int x, int y, Rgb expected) {
     platform::Picture picture;
-    const auto deadline = Clock::now() + 2s;
+    const auto deadline = Clock::now() + 5s;
     do {
         viewer.PumpEvents(10);
         if (viewer.Capture(picture) && x < picture.width && y < picture.height &&
@@ -516,9 +516,9 @@ TEST(EditorWindowFailure, AParentThatDoesNotExistFailsWithAMessageAndNoWindow) {
     // An id no client has: the server answers BadWindow, which must not
     // reach the process-wide handler (that one ends the process).
     RenderRig rig(reinterpret_cast<void*>(std::uintptr_t{0x3fffff0}), 0, 0, 100, 100, &events);
-    EXPECT_FALSE(rig.WaitForWindow());
     rig.Stop();
     EXPECT_FALSE(rig.created());
+    EXPECT_EQ(rig.bridge().NativeWindow(), 0u);
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(boxes.boxes[0].rfind("Error: ", 0), 0u) << boxes.boxes[0];
 }
@@ -571,15 +571,11 @@ TEST(EditorWindowLifetime, OpeningAndClosingAHundredTimesLeavesNoThreadsOrDescri
     cycle();
     const int descriptors = CountEntries("/proc/self/fd");
     const int threads = CountEntries("/proc/self/task");
-    const auto start = Clock::now();
     for (int i = 0; i < 100; ++i) {
         cycle();
     }
-    const auto perCycle =
-        std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start) / 100;
     EXPECT_EQ(CountEntries("/proc/self/fd"), descriptors);
     EXPECT_EQ(CountEntries("/proc/self/task"), threads);
-    RecordProperty("microseconds_per_open_and_close", static_cast<int>(perCycle.count()));
 }
 
 }  // namespace
