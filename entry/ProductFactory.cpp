@@ -1,28 +1,15 @@
 // The plug-in object the entry point builds: the concrete plug-in with its
-// real helpers (the Lua MIDI helper, the OSC server and the editor).
+// real helpers (the Lua MIDI helper, the OSC server and the editor, laid out
+// by the built-in Lua scripts or the user's skin).
 
 #include "engine/ZephCorvane.h"
 #include "gui/EditorHelpers.h"
-
-namespace {
-
-// The editor's layout until the layout scripts arrive: the default window
-// and no elements. Hosts are not told of it yet.
-class DefaultLayout : public QX::GuiBuilder {
-public:
-    void GetWindowSize(int& width, int& height) override {
-        width = QX::kDefaultEditorWidth;
-        height = QX::kDefaultEditorHeight;
-    }
-    void CreateUI(QX::Manager& /*manager*/) override {}
-};
-
-}  // namespace
+#include "script/PluginLuaGui.h"
 
 AudioEffect* createEffectInstance(audioMasterCallback audioMaster) {
     // Stateless and shared by every instance; it lives as long as the
     // library, longer than any instance it helped build.
     static const QX::EditorHelpers helpers(
-        [](ZephCorvaneBase&) { return std::make_unique<DefaultLayout>(); }, false);
+        [](ZephCorvaneBase& plugin) { return std::make_unique<QX::PluginLuaGui>(plugin); }, true);
     return new QX4Controller::ZephCorvane(audioMaster, &helpers);
 }

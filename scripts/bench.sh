@@ -13,3 +13,7 @@ if [ -x "$ROOT/build/linux-release/bench/tavro_editor_bench" ]; then
   XDG_CONFIG_HOME="$(mktemp -d)" "$ROOT/tests/common/with-xvfb.sh" \
     "$ROOT/build/linux-release/bench/tavro_editor_bench" "$@"
 fi
+if [ -x "$ROOT/build/linux-release/bench/tavro_layout_bench" ]; then
+  XDG_CONFIG_HOME="$(mktemp -d)" XDG_DATA_HOME="$(mktemp -d)" "$ROOT/tests/common/with-xvfb.sh" \
+    "$ROOT/build/linux-release/bench/tavro_layout_bench" "$@"
+fi

@@ -98,6 +98,9 @@ bool CarbonVSTEditor::open(void* parent) {
 void CarbonVSTEditor::close() {
     // A gesture cut short by the close still ends its host edit.
     if (manager_) {
+        // Input reaches the layout's Lua buttons on the render thread
+        // (Linux): it stops before the layout object goes.
+        manager_->StopRenderTask();
         const int edit = manager_->editId.exchange(-1);
         gui_.reset();
         manager_.reset();

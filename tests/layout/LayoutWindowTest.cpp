@@ -1,0 +1,448 @@
+// The product itself (tavro.so / tavro.dll) loaded by a host, its editor
+// opened into a window of its own and driven through the window system;
+// what it shows is read back from GL inside the plug-in. The host offers the
+// plug-in an in-memory MIDI device as its test input (a loop-back cable in
+// software) and plays MIDI into it while the editor is open.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "PngImage.h"
+#include "host/VstHost.h"
+#include "platform/Folders.h"
+#include "platform/MemoryMidiInput.h"
+#include "platform/Preferences.h"
+#include "platform/ViewerWindow.h"
+#include "platform/testing/TestAccess.h"
+#include "plugin/EditorFrames.h"
+#include "plugin/ParameterTable.h"
+#include "render/HostMidiInputExport.h"
+#include "render/MidiSource.h"
+
+#ifndef TAVRO_PLUGIN_PATH
+#error "TAVRO_PLUGIN_PATH names the product's plug-in"
+#endif
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kWidth = 1000;
+constexpr int kHeight = 450;
+constexpr double kRate = 44100;
+constexpr int kBlock = 512;
+
+// Design points of the built-in layout (origin bottom left) with the fonts
+// the tests use (DejaVu). Inside the element, clear of text and edges.
+struct Spot {
+    int x, y;
+};
+constexpr Spot kWindowBackground{2, 225};
+constexpr Spot kPrefsFill{945, 423};
+constexpr Spot kBannerFill{800, 428};
+// The upper part of the two history displays, above their titles.
+constexpr Spot kLeftHistoryFill{250, 380};
+constexpr Spot kRightHistoryFill{750, 380};
+// Beside "Don't Panic" in the normal view; the MIDI source field in the
+// test view.
+constexpr Spot kSourceField{800, 62};
+constexpr Spot kTestButton{210, 35};
+constexpr Spot kLevelKnob{32, 62};
+// Where the history lines are: below the titles of the displays.
+constexpr int kLinesBottom = 112, kLinesTop = 290;
+constexpr int kLeftDisplayX0 = 20, kLeftDisplayX1 = 490;
+constexpr int kRightDisplayX0 = 510, kRightDisplayX1 = 980;
+
+std::string outputPath(const std::string& name) {
+    return std::string(TAVRO_TEST_OUTPUT_DIR) + "/" + name + ".png";
+}
+
+// A fresh Wine prefix has no fonts; the tests install DejaVu as a user
+// installs a font on Windows.
+class WineFonts : public testing::Environment {
+public:
+    void SetUp() override {
+        const char* windows = std::getenv("WINDIR");
+        if (!windows)
+            return;
+        const fs::path fonts = fs::path(windows) / "Fonts";
+        std::error_code ignored;
+        fs::create_directories(fonts, ignored);
+        for (const char* name : {"DejaVuSans.ttf", "DejaVuSansMono.ttf"})
+            fs::copy_file(fs::path("Z:/usr/share/fonts/truetype/dejavu") / name, fonts / name,
+                          fs::copy_options::skip_existing, ignored);
+    }
+};
+[[maybe_unused]] testing::Environment* const fonts =
+    testing::AddGlobalTestEnvironment(new WineFonts);
+
+// The skins folder and (on Linux) the preference file in folders of the
+// run's own, so that no test sees or changes the user's.
+class PrivateFolders : public testing::Environment {
+public:
+    void SetUp() override {
+        folder_ = fs::temp_directory_path() /
+                  ("tavro-layout-window-" + std::to_string(std::random_device()()));
+        fs::create_directories(folder_);
+        for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "APPDATA"})
+            platform::testsupport::setEnvironmentVariable(name, (folder_ / name).string().c_str());
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        fs::remove_all(folder_, ignored);
+    }
+
+private:
+    fs::path folder_;
+};
+[[maybe_unused]] testing::Environment* const folders =
+    testing::AddGlobalTestEnvironment(new PrivateFolders);
+
+struct Rgb {
+    int r, g, b;
+};
+
+class Picture {
+public:
+    bool Read(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
+        return !bytes.empty() && QX::DecodePng(bytes.data(), bytes.size(), image_);
+    }
+    int width() const { return image_.width; }
+    int height() const { return image_.height; }
+    // y from the bottom, as the design's coordinates.
+    Rgb At(int x, int y) const {
+        const int row = image_.height - 1 - y;
+        const std::uint8_t* p =
+            &image_.pixels[static_cast<std::size_t>(row * image_.width + x) * image_.channels];
+        return {p[0], p[1], p[2]};
+    }
+    Rgb At(Spot s) const { return At(s.x, s.y); }
+    // Pixels of the rectangle for which `test` holds.
+    template <typename Test>
+    int Count(int x0, int y0, int x1, int y1, Test test) const {
+        int n = 0;
+        for (int y = y0; y < y1; ++y)
+            for (int x = x0; x < x1; ++x)
+                n += test(At(x, y)) ? 1 : 0;
+        return n;
+    }
+
+private:
+    QX::PngImage image_;
+};
+
+bool near(Rgb p, float r, float g, float b, int tolerance = 4) {
+    auto close = [tolerance](int v, float want) {
+        return std::abs(v - static_cast<int>(std::lround(want * 255))) <= tolerance;
+    };
+    return close(p.r, r) && close(p.g, g) && close(p.b, b);
+}
+
+std::string describe(Rgb p) {
+    return std::to_string(p.r) + "," + std::to_string(p.g) + "," + std::to_string(p.b);
+}
+
+bool bright(Rgb p) {
+    return p.r > 180 && p.g > 180 && p.b > 180;
+}
+bool green(Rgb p) {
+    return p.g > 180 && p.g > p.r + 50 && p.g > p.b + 50;
+}
+bool red(Rgb p) {
+    return p.r > 180 && p.r > p.g + 50 && p.r > p.b + 50;
+}
+
+class ProductEditor : public testing::Test {
+protected:
+    void SetUp() override {
+        loop_ = devices_.addDevice("Loop");
+        std::string error;
+        ASSERT_TRUE(host.load(TAVRO_PLUGIN_PATH, error)) << error;
+        host.dispatch(effOpen);
+        host.dispatch(effSetSampleRate, 0, 0, nullptr, static_cast<float>(kRate));
+        host.dispatch(effSetBlockSize, 0, kBlock);
+        host.resume();
+    }
+    void TearDown() override {
+        if (open_)
+            host.dispatch(effEditClose);
+        host.close();
+    }
+
+    void Open() {
+        ERect* rect = nullptr;
+        host.dispatch(effEditGetRect, 0, 0, &rect);
+        ASSERT_NE(rect, nullptr);
+        window = platform::ViewerWindow::Create("tavro layout test", rect->right - rect->left,
+                                                rect->bottom - rect->top);
+        ASSERT_NE(window, nullptr);
+        host.dispatch(effEditOpen, 0, 0, window->NativeHandle());
+        open_ = true;
+        // Input that arrives before the editor draws may find no window to
+        // take it: wait for the first frames.
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (FramesDrawn() < 3 && std::chrono::steady_clock::now() < giveUp)
+            Pump(50);
+        Pump(200);
+    }
+    void Pump(int milliseconds) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+        while (std::chrono::steady_clock::now() < end) {
+            window->PumpEvents(20);
+            host.dispatch(effEditIdle);
+        }
+    }
+    // The next frame the editor draws, as the plug-in read it back.
+    bool Frame(const std::string& name, Picture& picture) {
+        const std::string path = outputPath(name);
+        std::remove(path.c_str());
+        if (host.dispatch(effVendorSpecific, kVendorWriteEditorFrame, 5000,
+                          const_cast<char*>(path.c_str())) != 1)
+            return false;
+        return picture.Read(path);
+    }
+    long long FramesDrawn() { return host.dispatch(effVendorSpecific, kVendorEditorFramesDrawn); }
+    // Window pixels, origin top left, of a design point.
+    void Click(Spot s) {
+        window->Click(s.x, kHeight - s.y, 1, 0);
+        Pump(200);
+    }
+    void Process(int blocks) {
+        for (int i = 0; i < blocks; ++i)
+            host.processReplacing(kBlock);
+    }
+    void SetNative(int index, float native, float minimum, float maximum) {
+        host.setParameter(index, (native - minimum) / (maximum - minimum));
+    }
+    void SendBack(std::vector<std::uint8_t> bytes) {
+        EXPECT_TRUE(devices_.send(loop_, bytes.data(), bytes.size()));
+    }
+
+    platform::MemoryMidiInputSystem devices_;
+    int loop_ = 0;
+    // The plug-in finds the host's devices while this lives.
+    render::HostMidiInputExport offered_{devices_};
+    host::VstHost host;
+    std::unique_ptr<platform::ViewerWindow> window;
+    bool open_ = false;
+};
+
+TEST_F(ProductEditor, HostsAreToldOfAnEditorOf1000By450BeforeItOpens) {
+    EXPECT_EQ(host.effect()->flags, 0x139);
+    ERect* rect = nullptr;
+    ASSERT_EQ(host.dispatch(effEditGetRect, 0, 0, &rect), 1);
+    ASSERT_NE(rect, nullptr);
+    EXPECT_EQ(rect->right - rect->left, kWidth);
+    EXPECT_EQ(rect->bottom - rect->top, kHeight);
+}
+
+TEST_F(ProductEditor, TheWholeEditorIsDrawnAndTheTestButtonSwapsTheViews) {
+    Open();
+    Picture normal;
+    ASSERT_TRUE(Frame("editor-normal", normal));
+    ASSERT_EQ(normal.width(), kWidth);
+    ASSERT_EQ(normal.height(), kHeight);
+    EXPECT_TRUE(near(normal.At(kWindowBackground), 0.4f, 0.4f, 0.4f))
+        << describe(normal.At(kWindowBackground));
+    // Translucent fills over the background: the Prefs button and the banner.
+    EXPECT_TRUE(near(normal.At(kPrefsFill), 0.36f, 0.36f, 0.36f))
+        << describe(normal.At(kPrefsFill));
+    EXPECT_TRUE(near(normal.At(kBannerFill), 0.31f, 0.31f, 0.325f))
+        << describe(normal.At(kBannerFill));
+    EXPECT_TRUE(near(normal.At(kLeftHistoryFill), 0.3f, 0.3f, 0.3f))
+        << describe(normal.At(kLeftHistoryFill));
+    EXPECT_TRUE(near(normal.At(kRightHistoryFill), 0.3f, 0.3f, 0.3f));
+    EXPECT_TRUE(near(normal.At(kSourceField), 0.4f, 0.4f, 0.4f))
+        << describe(normal.At(kSourceField));
+    // The frame of the Adjust group, in the inactive group colour.
+    const int frameLine =
+        normal.Count(3, 30, 8, 31, [](Rgb p) { return near(p, 0.6f, 0.6f, 0.6f); });
+    EXPECT_GE(frameLine, 1);
+    // The group names, knob arcs and captions: light pixels along the bottom.
+    EXPECT_GT(normal.Count(0, 0, kWidth, 100, bright), 200);
+    // No history yet: the displays hold only their titles.
+    EXPECT_EQ(normal.Count(kLeftDisplayX0, kLinesBottom, kLeftDisplayX1, kLinesTop, bright), 0);
+
+    Click(kTestButton);
+    Picture test;
+    ASSERT_TRUE(Frame("editor-test", test));
+    // The MIDI source field of the Test group where MIDI Out had nothing.
+    EXPECT_TRUE(near(test.At(kSourceField), 0.19f, 0.19f, 0.225f))
+        << describe(test.At(kSourceField));
+    EXPECT_TRUE(near(test.At(kLeftHistoryFill), 0.3f, 0.3f, 0.3f));
+
+    Click(kTestButton);
+    Picture back;
+    ASSERT_TRUE(Frame("editor-normal-again", back));
+    EXPECT_TRUE(near(back.At(kSourceField), 0.4f, 0.4f, 0.4f)) << describe(back.At(kSourceField));
+}
+
+TEST_F(ProductEditor, MidiPlayedWhileTheEditorIsOpenShowsInTheNextFrame) {
+    Open();
+    Picture before;
+    ASSERT_TRUE(Frame("history-before", before));
+    host.sendEvents({{100, {0x93, 0x3C, 0x64}}, {200, {0xC2, 0x05}}, {300, {0xE0, 0x00, 0x40}}});
+    Process(1);
+    const long long drawnBefore = FramesDrawn();
+    Picture after;
+    ASSERT_TRUE(Frame("history-after", after));
+    // The frame asked for right after the block is the first to be drawn
+    // since, or the one after.
+    EXPECT_LE(FramesDrawn() - drawnBefore, 2);
+    // Received (Plug-In Input) and Sent (Plug-In Output) both list them.
+    const int received =
+        after.Count(kLeftDisplayX0, kLinesBottom, kLeftDisplayX1, kLinesTop, bright);
+    const int sent = after.Count(kRightDisplayX0, kLinesBottom, kRightDisplayX1, kLinesTop, bright);
+    EXPECT_GT(received, 300);
+    EXPECT_GT(sent, 300);
+    // Three lines each, at the bottom: nothing in the upper half.
+    EXPECT_EQ(after.Count(kLeftDisplayX0, 170, kLeftDisplayX1, kLinesTop, bright), 0);
+    // Plain white: no loop-back result in these streams.
+    EXPECT_EQ(after.Count(kLeftDisplayX0, kLinesBottom, kRightDisplayX1, kLinesTop, green), 0);
+    EXPECT_EQ(after.Count(kLeftDisplayX0, kLinesBottom, kRightDisplayX1, kLinesTop, red), 0);
+
+    // More MIDI, more lines.
+    host.sendEvents({{0, {0x80, 0x3C, 0x00}}, {10, {0xB0, 0x07, 0x64}}});
+    Process(1);
+    Picture more;
+    ASSERT_TRUE(Frame("history-more", more));
+    EXPECT_GT(more.Count(kLeftDisplayX0, kLinesBottom, kLeftDisplayX1, kLinesTop, bright),
+              received + 150);
+}
+
+TEST_F(ProductEditor, LoopBackResultsShowGreenAndRedInTheTestView) {
+    ASSERT_TRUE(render::setMidiSource(host, "Loop"));
+    ASSERT_TRUE(devices_.isOpen(loop_));
+    // The test message 0x90 0x40 0x40 (the byte knobs' defaults), every 20 ms.
+    SetNative(kParamTestType, 4, 0, 5);
+    SetNative(kParamTestInterval, 20, 1, 1000);
+    SetNative(kParamTestEnable, 1, 0, 1);
+    Process(8);
+    Open();
+    // The first comes back whole, the second damaged on the way.
+    SendBack({0x90, 0x40, 0x40});
+    SendBack({0x90, 0x41, 0x40});
+    SetNative(kParamTestEnable, 0, 0, 1);
+    Process(1);
+    Click(kTestButton);
+    Picture test;
+    ASSERT_TRUE(Frame("editor-test-loopback", test));
+    const int greens = test.Count(kRightDisplayX0, kLinesBottom, kRightDisplayX1, kLinesTop, green);
+    const int reds = test.Count(kRightDisplayX0, kLinesBottom, kRightDisplayX1, kLinesTop, red);
+    EXPECT_GT(greens, 100);
+    EXPECT_GT(reds, 100);
+    // Newest first from the bottom: the damaged message's line lies below
+    // the matched one.
+    auto lowestRow = [&](bool (*colour)(Rgb)) {
+        for (int y = kLinesBottom; y < kLinesTop; ++y)
+            if (test.Count(kRightDisplayX0, y, kRightDisplayX1, y + 1, colour) > 0)
+                return y;
+        return -1;
+    };
+    EXPECT_LT(lowestRow(red), lowestRow(green));
+    // What the test sent, in white on the left.
+    EXPECT_GT(test.Count(kLeftDisplayX0, kLinesBottom, kLeftDisplayX1, kLinesTop, bright), 300);
+    EXPECT_EQ(test.Count(kLeftDisplayX0, kLinesBottom, kLeftDisplayX1, kLinesTop, green), 0);
+}
+
+TEST_F(ProductEditor, TurningAKnobChangesTheParameterTheHostSeesAndTheSound) {
+    Open();
+    host.sendEvents({{0, {0x90, 0x3C, 0x64}}});
+    Process(1);
+    float peakBefore = 0;
+    for (float v : host.output(0))
+        peakBefore = std::max(peakBefore, std::fabs(v));
+    ASSERT_GT(peakBefore, 0.5f);
+
+    host.clearRecords();
+    // Output Level's knob, dragged 40 units down: 0.2 of its range.
+    window->Drag(kLevelKnob.x, kHeight - kLevelKnob.y, 0, 40, 0);
+    Pump(300);
+    EXPECT_NEAR(host.getParameter(kParamOutputLevel), 0.8f, 0.02f);
+    const auto records = host.automation();
+    ASSERT_FALSE(records.empty());
+    EXPECT_EQ(records.front().kind, host::AutomationRecord::BeginEdit);
+    EXPECT_EQ(records.front().index, kParamOutputLevel);
+    EXPECT_EQ(records.back().kind, host::AutomationRecord::EndEdit);
+    bool automated = false;
+    for (const auto& record : records)
+        automated |= record.kind == host::AutomationRecord::Automate &&
+                     record.index == kParamOutputLevel && std::fabs(record.value - 0.8f) < 0.02f;
+    EXPECT_TRUE(automated);
+
+    host.sendEvents({{0, {0x90, 0x3C, 0x64}}});
+    Process(1);
+    float peakAfter = 0;
+    for (float v : host.output(0))
+        peakAfter = std::max(peakAfter, std::fabs(v));
+    EXPECT_NEAR(peakAfter / peakBefore, 0.8f, 0.03f);
+}
+
+TEST_F(ProductEditor, ClosingAndOpeningAgainBuildsTheLayoutAnew) {
+    for (int round = 0; round < 3; ++round) {
+        Open();
+        Picture picture;
+        ASSERT_TRUE(Frame("editor-reopened", picture));
+        EXPECT_TRUE(near(picture.At(kPrefsFill), 0.36f, 0.36f, 0.36f)) << round;
+        EXPECT_TRUE(near(picture.At(kLeftHistoryFill), 0.3f, 0.3f, 0.3f)) << round;
+        host.dispatch(effEditClose);
+        open_ = false;
+        window.reset();
+    }
+    // Closed, the size is still the layout's.
+    ERect* rect = nullptr;
+    host.dispatch(effEditGetRect, 0, 0, &rect);
+    ASSERT_NE(rect, nullptr);
+    EXPECT_EQ(rect->right - rect->left, kWidth);
+}
+
+// The example skin of the repository, installed as a user installs a skin
+// and selected in the preferences before the plug-in is loaded.
+class SkinnedEditor : public ProductEditor {
+protected:
+    void SetUp() override {
+        const fs::path skins = platform::skinsFolder("tavro");
+        std::error_code error;
+        fs::create_directories(skins, error);
+        fs::copy(TAVRO_EXAMPLE_SKIN, skins / "Midnight", fs::copy_options::recursive, error);
+        ASSERT_FALSE(error) << error.message();
+        platform::writeSkinPreference("Midnight");
+        ProductEditor::SetUp();
+    }
+    void TearDown() override {
+        ProductEditor::TearDown();
+        platform::writeSkinPreference("");
+    }
+};
+
+TEST_F(SkinnedEditor, TheExampleSkinChangesTheColoursAndTheWindowSize) {
+    ERect* rect = nullptr;
+    host.dispatch(effEditGetRect, 0, 0, &rect);
+    ASSERT_NE(rect, nullptr);
+    EXPECT_EQ(rect->right - rect->left, 1000);
+    EXPECT_EQ(rect->bottom - rect->top, 480);
+    Open();
+    Picture skinned;
+    ASSERT_TRUE(Frame("editor-skin-midnight", skinned));
+    ASSERT_EQ(skinned.height(), 480);
+    EXPECT_TRUE(near(skinned.At(kWindowBackground), 0.08f, 0.09f, 0.14f))
+        << describe(skinned.At(kWindowBackground));
+    // The rest of the layout is the built-in one: the history displays.
+    EXPECT_TRUE(near(skinned.At(kLeftHistoryFill), 0.3f, 0.3f, 0.3f));
+}
+
+}  // namespace
