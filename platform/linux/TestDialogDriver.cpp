@@ -4,7 +4,7 @@ namespace platform::testsupport {
 
 // The Linux editor draws its dialogs itself: there is no native one to find.
 std::unique_ptr<DialogDriver> DialogDriver::WaitFor(const std::string& /*caption*/,
-                                                    int /*timeoutMs*/) {
+                                                    int /*timeoutMs*/, bool /*visibleOnly*/) {
     return nullptr;
 }
 

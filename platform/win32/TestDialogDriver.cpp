@@ -12,6 +12,7 @@ namespace {
 
 struct Search {
     std::string caption;
+    bool visibleOnly = true;
     HWND found = nullptr;
 };
 
@@ -19,7 +20,7 @@ BOOL CALLBACK findDialog(HWND window, LPARAM parameter) {
     auto* search = reinterpret_cast<Search*>(parameter);
     DWORD process = 0;
     GetWindowThreadProcessId(window, &process);
-    if (process != GetCurrentProcessId() || !IsWindowVisible(window)) {
+    if (process != GetCurrentProcessId() || (search->visibleOnly && !IsWindowVisible(window))) {
         return TRUE;
     }
     char name[32] = {};
@@ -197,6 +198,10 @@ public:
         PostMessageA(target, WM_KEYUP, key, scan | 1 | (LPARAM{3} << 30));
     }
 
+    void Cancel() override {
+        PostMessageA(dialog_, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    }
+
     bool Capture(Picture& picture) override {
         RECT r{};
         if (!GetWindowRect(dialog_, &r)) {
@@ -249,10 +254,11 @@ private:
 
 }  // namespace
 
-std::unique_ptr<DialogDriver> DialogDriver::WaitFor(const std::string& caption, int timeoutMs) {
+std::unique_ptr<DialogDriver> DialogDriver::WaitFor(const std::string& caption, int timeoutMs,
+                                                    bool visibleOnly) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
-        Search search{caption, nullptr};
+        Search search{caption, visibleOnly, nullptr};
         EnumWindows(findDialog, reinterpret_cast<LPARAM>(&search));
         if (search.found != nullptr) {
             return std::make_unique<Win32DialogDriver>(search.found);

@@ -245,6 +245,11 @@ protected:
                 auto driver = platform::testsupport::DialogDriver::WaitFor(dialog.caption, 10000);
                 if (!driver) {
                     ADD_FAILURE() << "no dialog \"" << dialog.caption << "\" appeared";
+                    // A dialog that exists but never showed still holds the
+                    // host's thread: let it go.
+                    if (auto hidden = platform::testsupport::DialogDriver::WaitFor(dialog.caption,
+                                                                                   1000, false))
+                        hidden->Cancel();
                     return;
                 }
                 NativeSession session(*driver);

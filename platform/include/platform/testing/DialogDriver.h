@@ -39,8 +39,9 @@ inline constexpr std::uint32_t kListNotify = 0x1;  // LBS_NOTIFY
 class DialogDriver {
 public:
     // Waits at most `timeoutMs` for a visible dialog of this process with
-    // this caption.
-    static std::unique_ptr<DialogDriver> WaitFor(const std::string& caption, int timeoutMs);
+    // this caption (`visibleOnly` false: shown or not).
+    static std::unique_ptr<DialogDriver> WaitFor(const std::string& caption, int timeoutMs,
+                                                 bool visibleOnly = true);
     virtual ~DialogDriver() = default;
 
     virtual bool IsOpen() = 0;
@@ -73,6 +74,9 @@ public:
     // A key (a Windows virtual-key code) pressed on the control with the
     // focus; the dialog's message loop handles it as a user's.
     virtual void PressKey(int virtualKey) = 0;
+    // Cancel sent to the dialog itself, whatever has the focus and whether
+    // or not it is shown.
+    virtual void Cancel() = 0;
     // What the screen shows of the dialog, frame included.
     virtual bool Capture(Picture& picture) = 0;
 };
