@@ -192,8 +192,10 @@ void CarbonVSTEditor::ButtonDown(int x, int y, int modifiers, int clickCount) {
         return;
     if (ManagerPlatformBridge* bridge = manager_->Bridge())
         bridge->Focus();
-    manager_->MouseDown(WindowToView(x, y), modifiers, clickCount);
+    // Before the Manager hears of it: a dialog opened by the press ends the
+    // gesture (ReleaseMouse) and keeps the release for itself.
     buttonDown = true;
+    manager_->MouseDown(WindowToView(x, y), modifiers, clickCount);
 }
 
 void CarbonVSTEditor::ButtonUp(int x, int y, int modifiers) {

@@ -58,8 +58,8 @@ const char* KindName(K kind) {
     return "?";
 }
 
-bool IsEdit(const DialogControlTemplate& spec) {
-    return spec.kind == K::kEdit || spec.kind == K::kNumberEdit;
+bool IsEdit(const DialogControlTemplate& entry) {
+    return entry.kind == K::kEdit || entry.kind == K::kNumberEdit;
 }
 
 void SetColour(const float c[3], float alpha = 1) {
@@ -195,10 +195,10 @@ PanelLayout LayOutPanel(const DialogTemplate& dialog, float designWidth, float d
 DialogPanel::DialogPanel(const DialogTemplate& dialog,
                          std::unique_ptr<platform::DialogProcedure> procedure)
     : dialog_(dialog), procedure_(std::move(procedure)) {
-    for (const DialogControlTemplate& spec : dialog_.controls) {
+    for (const DialogControlTemplate& entry : dialog_.controls) {
         Control control;
-        control.spec = spec;
-        control.text = spec.text;
+        control.entry = entry;
+        control.text = entry.text;
         control.caret = control.text.size();
         controls_.push_back(control);
     }
@@ -209,7 +209,7 @@ DialogPanel::~DialogPanel() = default;
 void DialogPanel::Open(float designWidth, float designHeight) {
     layout_ = LayOutPanel(dialog_, designWidth, designHeight);
     for (Control& control : controls_) {
-        const DialogControlTemplate& s = control.spec;
+        const DialogControlTemplate& s = control.entry;
         control.box = s.kind == K::kDropDownList ? layout_.Place(s.x, s.y, s.width, kFieldUnits)
                                                  : layout_.Place(s.x, s.y, s.width, s.height);
     }
@@ -235,7 +235,7 @@ const DialogPanel::Control* DialogPanel::Find(int id) const {
 
 int DialogPanel::IndexOf(int id) const {
     for (std::size_t i = 0; i < controls_.size(); ++i) {
-        if (controls_[i].spec.id == id)
+        if (controls_[i].entry.id == id)
             return static_cast<int>(i);
     }
     return -1;
@@ -247,7 +247,7 @@ Box DialogPanel::ControlBox(int id) const {
 }
 
 int DialogPanel::FocusedControl() const {
-    return focus_ < 0 ? 0 : controls_[static_cast<std::size_t>(focus_)].spec.id;
+    return focus_ < 0 ? 0 : controls_[static_cast<std::size_t>(focus_)].entry.id;
 }
 
 std::string DialogPanel::Describe() const {
@@ -255,7 +255,7 @@ std::string DialogPanel::Describe() const {
     out << "caption " << dialog_.caption << "\n";
     for (std::size_t i = 0; i < controls_.size(); ++i) {
         const Control& c = controls_[i];
-        out << c.spec.id << ' ' << KindName(c.spec.kind) << " shown=" << c.shown
+        out << c.entry.id << ' ' << KindName(c.entry.kind) << " shown=" << c.shown
             << " checked=" << c.checked << " selected=" << c.selected
             << " focus=" << (static_cast<int>(i) == focus_) << " text=" << c.text << " items=";
         for (std::size_t k = 0; k < c.items.size(); ++k)
@@ -295,7 +295,7 @@ void DialogPanel::LimitText(int id, std::size_t maxLength) {
 
 void DialogPanel::AddItem(int id, const std::string& text) {
     Control* control = Find(id);
-    if (control && (control->spec.kind == K::kDropDownList || control->spec.kind == K::kListBox))
+    if (control && (control->entry.kind == K::kDropDownList || control->entry.kind == K::kListBox))
         control->items.push_back(text);
 }
 
@@ -304,7 +304,7 @@ void DialogPanel::SelectItem(int id, int index) {
     if (!control)
         return;
     control->selected = index >= 0 && index < static_cast<int>(control->items.size()) ? index : -1;
-    if (control->spec.kind == K::kListBox)
+    if (control->entry.kind == K::kListBox)
         KeepVisible(*control);
 }
 
@@ -330,7 +330,7 @@ void DialogPanel::End(int result) {
 // ---- Focus and commands ---------------------------------------------------------------------
 
 bool DialogPanel::Focusable(const Control& control) const {
-    switch (control.spec.kind) {
+    switch (control.entry.kind) {
         case K::kStatic:
         case K::kGroupBox:
             return false;
@@ -347,7 +347,7 @@ void DialogPanel::SetFocus(int index) {
         Control& control = controls_[static_cast<std::size_t>(index)];
         // An edit field reached by the keyboard has its text selected, so
         // that typing replaces it.
-        if (IsEdit(control.spec)) {
+        if (IsEdit(control.entry)) {
             control.selectAll = !control.text.empty();
             control.caret = control.text.size();
         }
@@ -412,7 +412,7 @@ void DialogPanel::MouseDown(Point p, int clickCount) {
         return;
     Control& control = controls_[static_cast<std::size_t>(index)];
     SetFocus(index);
-    switch (control.spec.kind) {
+    switch (control.entry.kind) {
         case K::kPushButton:
         case K::kDefaultPushButton:
         case K::kCheckBox:
@@ -457,7 +457,7 @@ void DialogPanel::MouseDown(Point p, int clickCount) {
                 SelectInList(control, row);
                 listPressed_ = index;
                 if (clickCount >= 2)
-                    Command(control.spec.id, DialogEvent::kDoubleClicked);
+                    Command(control.entry.id, DialogEvent::kDoubleClicked);
             }
             break;
         }
@@ -514,9 +514,9 @@ void DialogPanel::MouseUp(Point p) {
     if (!inside || ended_)
         return;
     Control& control = controls_[static_cast<std::size_t>(pressed)];
-    if (control.spec.kind == K::kCheckBox)
+    if (control.entry.kind == K::kCheckBox)
         control.checked = !control.checked;
-    Command(control.spec.id, DialogEvent::kClicked);
+    Command(control.entry.id, DialogEvent::kClicked);
 }
 
 void DialogPanel::Wheel(Point p, int delta) {
@@ -528,7 +528,7 @@ void DialogPanel::Wheel(Point p, int delta) {
         return;
     }
     for (Control& control : controls_) {
-        if (control.shown && control.spec.kind == K::kListBox && control.box.Contains(p))
+        if (control.shown && control.entry.kind == K::kListBox && control.box.Contains(p))
             ScrollTo(control, control.top + rows);
     }
 }
@@ -572,8 +572,8 @@ void DialogPanel::Key(int character) {
         case 13:
             // A focused push button takes Return for itself; elsewhere Return
             // is OK.
-            if (focused && focused->spec.kind == K::kPushButton)
-                Command(focused->spec.id, DialogEvent::kClicked);
+            if (focused && focused->entry.kind == K::kPushButton)
+                Command(focused->entry.id, DialogEvent::kClicked);
             else
                 Command(platform::kDialogOk, DialogEvent::kClicked);
             return;
@@ -586,16 +586,16 @@ void DialogPanel::Key(int character) {
     if (!focused)
         return;
     Control& control = *focused;
-    switch (control.spec.kind) {
+    switch (control.entry.kind) {
         case K::kPushButton:
         case K::kDefaultPushButton:
             if (character == ' ')
-                Command(control.spec.id, DialogEvent::kClicked);
+                Command(control.entry.id, DialogEvent::kClicked);
             return;
         case K::kCheckBox:
             if (character == ' ') {
                 control.checked = !control.checked;
-                Command(control.spec.id, DialogEvent::kClicked);
+                Command(control.entry.id, DialogEvent::kClicked);
             }
             return;
         case K::kListBox:
@@ -615,7 +615,7 @@ void DialogPanel::Key(int character) {
                 const int next = std::clamp(control.selected + step, 0, count - 1);
                 if (count > 0 && next != control.selected) {
                     control.selected = next;
-                    Command(control.spec.id, DialogEvent::kSelectionConfirmed);
+                    Command(control.entry.id, DialogEvent::kSelectionConfirmed);
                 }
             }
             return;
@@ -644,7 +644,7 @@ void DialogPanel::Key(int character) {
     if (character < 32 || character == 127 || (character >= 128 && character < 160) ||
         character > 255)
         return;
-    if (control.spec.kind == K::kNumberEdit && (character < '0' || character > '9'))
+    if (control.entry.kind == K::kNumberEdit && (character < '0' || character > '9'))
         return;
     std::string bytes;
     if (character < 128) {
@@ -787,7 +787,7 @@ Box DialogPanel::DropListBox(const Control& drop) const {
 
 int DialogPanel::DropRows(const Control& drop) const {
     const float room =
-        static_cast<float>(drop.spec.height - kFieldUnits) * layout_.unitY - 2 * layout_.scale;
+        static_cast<float>(drop.entry.height - kFieldUnits) * layout_.unitY - 2 * layout_.scale;
     const int fit = std::max(1, static_cast<int>(room / RowHeight()));
     return std::max(1, std::min(fit, static_cast<int>(drop.items.size())));
 }
@@ -810,7 +810,7 @@ void DialogPanel::CloseDropDown(bool confirm) {
         return;
     Control& drop = controls_[static_cast<std::size_t>(index)];
     drop.selected = dropHot_;
-    Command(drop.spec.id, DialogEvent::kSelectionConfirmed);
+    Command(drop.entry.id, DialogEvent::kSelectionConfirmed);
 }
 
 // ---- Drawing ------------------------------------------------------------------------------------
@@ -930,7 +930,7 @@ void DialogPanel::DrawControl(Control& control, Font* font, double seconds) {
     const float line = std::max(1.0f, s);
     const Box& b = control.box;
     const bool focused = focus_ >= 0 && &controls_[static_cast<std::size_t>(focus_)] == &control;
-    switch (control.spec.kind) {
+    switch (control.entry.kind) {
         case K::kStatic: {
             SetColour(kText);
             const float ascent = font ? font->LineHeight() + font->Descender() : 0;
@@ -966,7 +966,7 @@ void DialogPanel::DrawControl(Control& control, Font* font, double seconds) {
             SetColour(kFace);
             Fill(b);
             Box face = b;
-            if (control.spec.kind == K::kDefaultPushButton || focused) {
+            if (control.entry.kind == K::kDefaultPushButton || focused) {
                 SetColour(kText);
                 Outline(b, line);
                 face = Inset(b, line);

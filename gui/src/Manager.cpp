@@ -875,7 +875,8 @@ void Manager::MouseDown(Point point, int modifiers, int clickCount) {
     captureModifiers = modifiers;
     if (capturedElement) {
         capturedElement->MouseDown(p, modifiers, clickCount);
-        if (host)
+        // A dialog the element opened may have ended the gesture already.
+        if (capturedElement && host)
             host->CaptureMouse();
     }
 }

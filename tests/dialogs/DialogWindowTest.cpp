@@ -165,8 +165,8 @@ public:
         const QX::Box box = layout_.ControlBox(id);
         const float row = 8 * layout_.Layout().unitY;
         const float scale = layout_.Layout().scale;
-        const QX::DialogControlTemplate* spec = layout_.Template().Control(id);
-        if (spec && spec->kind == QX::DialogControlKind::kDropDownList) {
+        const QX::DialogControlTemplate* entry = layout_.Template().Control(id);
+        if (entry && entry->kind == QX::DialogControlKind::kDropDownList) {
             ClickAt(box.Centre());
             ClickAt({box.Centre().x, box.minY - scale - (static_cast<float>(index) + 0.5f) * row});
         } else {
@@ -293,66 +293,66 @@ protected:
         d.ClientSize(cw, ch);
         EXPECT_EQ(cw, w);
         EXPECT_EQ(ch, h);
-        for (const QX::DialogControlTemplate& spec : dialog.controls) {
-            const DialogControlInfo info = d.Control(spec.id);
-            ASSERT_TRUE(info.exists) << spec.id;
-            int x = spec.x, y = spec.y, width = spec.width, height = spec.height;
+        for (const QX::DialogControlTemplate& entry : dialog.controls) {
+            const DialogControlInfo info = d.Control(entry.id);
+            ASSERT_TRUE(info.exists) << entry.id;
+            int x = entry.x, y = entry.y, width = entry.width, height = entry.height;
             d.DialogUnitsToPixels(x, y, width, height);
-            EXPECT_EQ(info.x, x) << spec.id;
-            EXPECT_EQ(info.y, y) << spec.id;
-            EXPECT_EQ(info.width, width) << spec.id;
-            switch (spec.kind) {
+            EXPECT_EQ(info.x, x) << entry.id;
+            EXPECT_EQ(info.y, y) << entry.id;
+            EXPECT_EQ(info.width, width) << entry.id;
+            switch (entry.kind) {
                 case QX::DialogControlKind::kStatic:
-                    EXPECT_EQ(info.className, "Static") << spec.id;
+                    EXPECT_EQ(info.className, "Static") << entry.id;
                     break;
                 case QX::DialogControlKind::kPushButton:
-                    EXPECT_EQ(info.style & kButtonTypeMask, kButtonPush) << spec.id;
+                    EXPECT_EQ(info.style & kButtonTypeMask, kButtonPush) << entry.id;
                     break;
                 case QX::DialogControlKind::kDefaultPushButton:
-                    EXPECT_EQ(info.style & kButtonTypeMask, kButtonDefault) << spec.id;
+                    EXPECT_EQ(info.style & kButtonTypeMask, kButtonDefault) << entry.id;
                     break;
                 case QX::DialogControlKind::kGroupBox:
-                    EXPECT_EQ(info.style & kButtonTypeMask, kButtonGroupBox) << spec.id;
+                    EXPECT_EQ(info.style & kButtonTypeMask, kButtonGroupBox) << entry.id;
                     break;
                 case QX::DialogControlKind::kCheckBox:
-                    EXPECT_EQ(info.style & kButtonTypeMask, kButtonAutoCheck) << spec.id;
+                    EXPECT_EQ(info.style & kButtonTypeMask, kButtonAutoCheck) << entry.id;
                     break;
                 case QX::DialogControlKind::kEdit:
-                    EXPECT_EQ(info.className, "Edit") << spec.id;
-                    EXPECT_EQ(info.style & kEditNumber, 0u) << spec.id;
+                    EXPECT_EQ(info.className, "Edit") << entry.id;
+                    EXPECT_EQ(info.style & kEditNumber, 0u) << entry.id;
                     break;
                 case QX::DialogControlKind::kNumberEdit:
-                    EXPECT_EQ(info.className, "Edit") << spec.id;
-                    EXPECT_EQ(info.style & kEditNumber, kEditNumber) << spec.id;
+                    EXPECT_EQ(info.className, "Edit") << entry.id;
+                    EXPECT_EQ(info.style & kEditNumber, kEditNumber) << entry.id;
                     break;
                 case QX::DialogControlKind::kDropDownList:
-                    EXPECT_EQ(info.className, "ComboBox") << spec.id;
-                    EXPECT_EQ(info.style & kComboTypeMask, kComboDropDownList) << spec.id;
+                    EXPECT_EQ(info.className, "ComboBox") << entry.id;
+                    EXPECT_EQ(info.style & kComboTypeMask, kComboDropDownList) << entry.id;
                     break;
                 case QX::DialogControlKind::kListBox:
-                    EXPECT_EQ(info.className, "ListBox") << spec.id;
-                    EXPECT_EQ(info.style & kListNotify, kListNotify) << spec.id;
+                    EXPECT_EQ(info.className, "ListBox") << entry.id;
+                    EXPECT_EQ(info.style & kListNotify, kListNotify) << entry.id;
                     // A dialog draws a list's border as a sunken edge; the
                     // scroll bar's style bit comes and goes with the need
                     // for it.
                     EXPECT_TRUE((info.style & kStyleBorder) != 0 ||
                                 (info.exStyle & kExStyleClientEdge) != 0)
-                        << spec.id;
+                        << entry.id;
                     break;
             }
             // A drop-down list's window is its field (the template's height
             // includes the open list); a list keeps to whole entries.
-            if (spec.kind == QX::DialogControlKind::kListBox) {
-                EXPECT_LE(info.height, height) << spec.id;
-                EXPECT_GT(info.height, height * 9 / 10) << spec.id;
-            } else if (spec.kind != QX::DialogControlKind::kDropDownList) {
-                EXPECT_EQ(info.height, height) << spec.id;
+            if (entry.kind == QX::DialogControlKind::kListBox) {
+                EXPECT_LE(info.height, height) << entry.id;
+                EXPECT_GT(info.height, height * 9 / 10) << entry.id;
+            } else if (entry.kind != QX::DialogControlKind::kDropDownList) {
+                EXPECT_EQ(info.height, height) << entry.id;
             }
             // Enter Property's message is the prompt, set when it opens.
             const bool prompt = dialog.resourceId == QX::dialogid::kEnterProperty &&
-                                spec.id == QX::dialogid::kMessage;
-            if (!prompt && !spec.text.empty()) {
-                EXPECT_EQ(info.text, spec.text) << spec.id;
+                                entry.id == QX::dialogid::kMessage;
+            if (!prompt && !entry.text.empty()) {
+                EXPECT_EQ(info.text, entry.text) << entry.id;
             }
         }
     }

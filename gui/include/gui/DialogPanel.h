@@ -107,7 +107,7 @@ public:
 
 private:
     struct Control {
-        DialogControlTemplate spec;
+        DialogControlTemplate entry;
         Box box;
         std::string text;
         bool checked = false;
