@@ -410,8 +410,9 @@ private:
         display_ = XOpenDisplay(nullptr);
         if (display_ == nullptr) {
             const char* name = std::getenv("DISPLAY");
-            return Fail(std::string("The editor cannot open the X display '") +
-                        (name != nullptr ? name : "") + "'.");
+            return Fail(name != nullptr && *name != 0
+                            ? std::string("The editor cannot open the X display '") + name + "'."
+                            : std::string("The editor has no X display (DISPLAY is not set)."));
         }
         Working();
         int major = 0, minor = 0;

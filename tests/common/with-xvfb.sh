@@ -21,6 +21,7 @@ trap 'exit 129' HUP
 trap 'exit 130' INT
 trap 'exit 143' TERM
 
+: >"$work/display"
 Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset \
   3>"$work/display" 2>"$work/xvfb.log" &
 server=$!

@@ -523,6 +523,21 @@ TEST(EditorWindowFailure, AParentThatDoesNotExistFailsWithAMessageAndNoWindow) {
     EXPECT_EQ(boxes.boxes[0].rfind("Error: ", 0), 0u) << boxes.boxes[0];
 }
 
+TEST(EditorWindowFailure, NoDisplayIsExplained) {
+    MessageBoxes boxes;
+    RecordingEvents events;
+    const std::string display = std::getenv("DISPLAY") != nullptr ? std::getenv("DISPLAY") : "";
+    unsetenv("DISPLAY");
+    {
+        RenderRig rig(reinterpret_cast<void*>(std::uintptr_t{1}), 0, 0, 100, 100, &events);
+        rig.Stop();
+        EXPECT_FALSE(rig.created());
+    }
+    setenv("DISPLAY", display.c_str(), 1);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0], "Error: The editor has no X display (DISPLAY is not set).");
+}
+
 TEST(EditorWindowFailure, TheHostDestroyingItsWindowMidFrameIsSurvived) {
     MessageBoxes boxes;
     RecordingEvents events;
