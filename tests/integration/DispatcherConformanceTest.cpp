@@ -51,13 +51,18 @@ TEST_F(Dispatcher, EveryOpcodeAnswersAsHostsExpect) {
                               {effKeysRequired, 0, 0, 1},
                               {effGetVstVersion, 0, 0, 2400},
                               {effGetCurrentMidiProgram, 0, 0, -1},
-                              {effSetTotalSampleToProcess, 0, 12345, 12345}};
+                              {effSetTotalSampleToProcess, 0, 12345, 12345},
+                              // The editor exists (its size is known) before
+                              // any window does.
+                              {effEditGetRect, 0, 0, 1}};
     // The table's opcodes, and those answered by the tests below or needing
     // buffers of their own.
     std::set<VstInt32> skip(
         {effClose, effGetChunk, effSetChunk, effProcessEvents, effGetInputProperties,
          effGetOutputProperties, effSetBlockSizeAndSampleRate, effCanDo, effGetProgramName,
-         effGetParamLabel, effGetParamDisplay, effGetParamName, effSetProgramName});
+         effGetParamLabel, effGetParamDisplay, effGetParamName, effSetProgramName,
+         // Opening the editor needs a real parent window: the editor tests.
+         effEditOpen});
     for (const auto& row : table)
         skip.insert(row.opcode);
     for (VstInt32 opcode = 0; opcode < 200; ++opcode) {
@@ -71,6 +76,12 @@ TEST_F(Dispatcher, EveryOpcodeAnswersAsHostsExpect) {
         EXPECT_EQ(host.dispatch(row.opcode, row.index, row.value, buffer), row.answer)
             << "opcode " << row.opcode << " index " << row.index;
     }
+    // The size of the editor hosts get before opening it.
+    ERect* rect = nullptr;
+    host.dispatch(effEditGetRect, 0, 0, &rect);
+    ASSERT_NE(rect, nullptr);
+    EXPECT_EQ(rect->right - rect->left, 1000);
+    EXPECT_EQ(rect->bottom - rect->top, 450);
     // Still alive and unchanged after all of that.
     EXPECT_EQ(host.dispatchText(effGetProgramName), "Defaults");
     EXPECT_EQ(host.dispatch(effGetVendorVersion), 65543);
