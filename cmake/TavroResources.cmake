@@ -46,3 +46,13 @@ function(tavro_add_resources target)
   endif()
 endfunction()
 set(TAVRO_CMAKE_DIR ${CMAKE_CURRENT_LIST_DIR} CACHE INTERNAL "")
+
+# The editor's dialog templates (resources/dialogs/dialogs.rc), for a final
+# target whose editor shows them: Windows builds its dialogs from these
+# resources; the Linux editor lays its panels out from the same templates
+# compiled into gui/, so there is nothing to add there.
+function(tavro_add_dialogs target)
+  if(WIN32)
+    target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/resources/dialogs/dialogs.rc)
+  endif()
+endfunction()

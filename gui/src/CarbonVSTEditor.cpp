@@ -8,6 +8,24 @@
 
 namespace QX {
 
+namespace {
+
+// Keys a dialog panel needs besides those the text fields get.
+int HostKeyForPanel(const VstKeyCode& key, int character) {
+    switch (key.virt) {
+        case VKEY_ESCAPE:
+            return 27;
+        case VKEY_TAB:
+            return 9;
+        case VKEY_SPACE:
+            return ' ';
+        default:
+            return character;
+    }
+}
+
+}  // namespace
+
 CarbonVSTEditor::CarbonVSTEditor(AudioEffect* owner) : ZephEditor(owner) {
     RegisterEditorClass();
 }
@@ -174,8 +192,10 @@ void CarbonVSTEditor::ButtonDown(int x, int y, int modifiers, int clickCount) {
         return;
     if (ManagerPlatformBridge* bridge = manager_->Bridge())
         bridge->Focus();
-    manager_->MouseDown(WindowToView(x, y), modifiers, clickCount);
+    // Before the Manager hears of it: a dialog opened by the press ends the
+    // gesture (ReleaseMouse) and keeps the release for itself.
     buttonDown = true;
+    manager_->MouseDown(WindowToView(x, y), modifiers, clickCount);
 }
 
 void CarbonVSTEditor::ButtonUp(int x, int y, int modifiers) {
@@ -200,6 +220,8 @@ void CarbonVSTEditor::Wheel(int x, int y, int modifiers, int delta) {
     if (!manager_ || buttonDown)
         return;
     Point p = WindowToView(x, y);
+    if (manager_->PanelWheel(p, delta))
+        return;
     manager_->MouseDown(p, modifiers, 1);
     p.y += static_cast<float>(delta) / 120.0f * 10.0f;
     manager_->MouseDrag(p, modifiers);
@@ -207,6 +229,9 @@ void CarbonVSTEditor::Wheel(int x, int y, int modifiers, int delta) {
 }
 
 bool CarbonVSTEditor::Key(int character, int virtualKey) {
+    // An open dialog panel takes every key.
+    if (manager_ && manager_->PanelKey(character))
+        return true;
     if (!manager_ || !manager_->keyFocus)
         return false;
     manager_->NoteInput();
@@ -279,6 +304,8 @@ int CarbonVSTEditor::CharacterForHostKey(const VstKeyCode& key) {
 bool CarbonVSTEditor::onKeyDown(VstKeyCode& keyCode) {
     const int mapped = CharacterForHostKey(keyCode);
     const int character = mapped == 190 ? '.' : mapped;
+    if (manager_ && manager_->PanelKey(HostKeyForPanel(keyCode, character)))
+        return true;
     if (!manager_ || !manager_->keyFocus)
         return false;
     manager_->NoteInput();

@@ -9,6 +9,7 @@
 
 #include "GL.h"
 #include "PngImage.h"
+#include "gui/DialogPanel.h"
 #include "gui/Effect.h"
 #include "gui/Font.h"
 #include "gui/Group.h"
@@ -157,6 +158,9 @@ Manager::Manager(ZephCorvaneBase* owner) : plugin(owner) {
 
 Manager::~Manager() {
     StopRenderTask();
+    // A panel still open goes with its procedure, whatever it would have
+    // written: the editor closed under it, as a dialog cancelled.
+    panel_.reset();
     parameterInfo.clear();
     for (UIElement* element : elements)
         delete element;
@@ -602,6 +606,7 @@ void Manager::RenderFrame() {
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     DrawOverlay();
+    DrawPanel();
 
     WriteRequestedFrame();
     bridge->SwapBuffers();
@@ -810,6 +815,13 @@ Point Manager::ViewToDesign(Point p) const {
 
 void Manager::MouseMove(Point point) {
     NoteInput();
+    {
+        std::lock_guard<std::mutex> guard(panelMutex_);
+        if (panel_) {
+            panel_->MouseMove(ViewToDesign(point));
+            return;
+        }
+    }
     groupHitTesting = true;
     const Point p = ViewToDesign(point);
     UIElement* hit = root->HitTest(p);
@@ -834,6 +846,15 @@ void Manager::MouseMove(Point point) {
 
 void Manager::MouseDown(Point point, int modifiers, int clickCount) {
     NoteInput();
+    {
+        std::lock_guard<std::mutex> guard(panelMutex_);
+        if (panel_) {
+            panel_->MouseDown(ViewToDesign(point), clickCount);
+            if (panel_->Closed())
+                panel_.reset();
+            return;
+        }
+    }
     if (keyFocus) {
         UIElement* focused = keyFocus;
         keyFocus = nullptr;
@@ -854,13 +875,21 @@ void Manager::MouseDown(Point point, int modifiers, int clickCount) {
     captureModifiers = modifiers;
     if (capturedElement) {
         capturedElement->MouseDown(p, modifiers, clickCount);
-        if (host)
+        // A dialog the element opened may have ended the gesture already.
+        if (capturedElement && host)
             host->CaptureMouse();
     }
 }
 
 void Manager::MouseDrag(Point point, int modifiers) {
     NoteInput();
+    {
+        std::lock_guard<std::mutex> guard(panelMutex_);
+        if (panel_) {
+            panel_->MouseDrag(ViewToDesign(point));
+            return;
+        }
+    }
     if (resizing) {
         ResizeDrag(point);
         return;
@@ -878,6 +907,15 @@ void Manager::MouseDrag(Point point, int modifiers) {
 
 void Manager::MouseUp(Point point, int modifiers) {
     NoteInput();
+    {
+        std::lock_guard<std::mutex> guard(panelMutex_);
+        if (panel_) {
+            panel_->MouseUp(ViewToDesign(point));
+            if (panel_->Closed())
+                panel_.reset();
+            return;
+        }
+    }
     if (resizing) {
         resizing = false;
         if (host)
@@ -958,6 +996,17 @@ void Manager::BeginParameterEdit(int index) {
     lastTouched().index = index;
 }
 
+void Manager::CancelGesture() {
+    const bool captured = capturedElement != nullptr || resizing;
+    capturedElement = nullptr;
+    resizing = false;
+    const int edit = editId.exchange(-1);
+    if (edit >= 0 && host)
+        host->EndEdit(edit);
+    if (captured && host)
+        host->ReleaseMouse();
+}
+
 void Manager::SetParameterFromEditor(int index, float plainValue) {
     if (!plugin || index < 0 || index >= static_cast<int>(parameterInfo.size()))
         return;
@@ -965,6 +1014,114 @@ void Manager::SetParameterFromEditor(int index, float plainValue) {
     NoteInput();
     if (host)
         host->Automate(index, plugin->getParameter(index));
+}
+
+// ---- Modal panel ----------------------------------------------------------------------------
+
+void Manager::OpenPanel(std::unique_ptr<DialogPanel> panel) {
+    if (!panel)
+        return;
+    {
+        std::lock_guard<std::mutex> guard(panelMutex_);
+        if (panel_)
+            return;
+    }
+    NoteInput();
+    // The editor under the panel lets go of everything: the gesture that
+    // opened it, a text field's typing, the pointer's hover.
+    CancelGesture();
+    SetKeyFocus(nullptr);
+    for (auto& hovered : hoverBoxes)
+        hovered.first->MouseLeave();
+    hoverBoxes.clear();
+    hoverElement = nullptr;
+    hoverControl = nullptr;
+    hoverId = -1;
+
+    const int w = designWidth > 0 ? designWidth : width.load();
+    const int h = designHeight > 0 ? designHeight : height.load();
+    std::lock_guard<std::mutex> guard(panelMutex_);
+    if (panel_)
+        return;
+    panel->Open(static_cast<float>(w), static_cast<float>(h));
+    if (panel->Closed())
+        return;
+    panel_ = std::move(panel);
+    // Keys go to the panel: the window takes the keyboard.
+    if (bridge)
+        bridge->Focus();
+}
+
+bool Manager::PanelOpen() const {
+    std::lock_guard<std::mutex> guard(panelMutex_);
+    return panel_ != nullptr;
+}
+
+bool Manager::PanelKey(int character) {
+    std::lock_guard<std::mutex> guard(panelMutex_);
+    if (!panel_)
+        return false;
+    NoteInput();
+    panel_->Key(character);
+    if (panel_->Closed())
+        panel_.reset();
+    return true;
+}
+
+bool Manager::PanelWheel(Point p, int delta) {
+    std::lock_guard<std::mutex> guard(panelMutex_);
+    if (!panel_)
+        return false;
+    NoteInput();
+    panel_->Wheel(ViewToDesign(p), delta);
+    return true;
+}
+
+void Manager::WithPanel(const std::function<void(DialogPanel*)>& visit) {
+    std::lock_guard<std::mutex> guard(panelMutex_);
+    visit(panel_.get());
+}
+
+void Manager::DrawPanel() {
+    std::lock_guard<std::mutex> guard(panelMutex_);
+    if (!panel_)
+        return;
+    const int w = designWidth > 0 ? designWidth : width.load();
+    const int h = designHeight > 0 ? designHeight : height.load();
+    if (w <= 0 || h <= 0)
+        return;
+    Font* font = DialogFont(panel_->Layout().fontPixels);
+    panel_->Draw(font, static_cast<float>(w), static_cast<float>(h),
+                 static_cast<float>(viewportWidth.load()) / static_cast<float>(w),
+                 static_cast<float>(viewportHeight.load()) / static_cast<float>(h), elapsed);
+    // The caret blinks: frames go on while a panel is open.
+    KeepAnimating();
+}
+
+Font* Manager::DialogFont(int pixels) {
+    auto found = dialogFonts_.find(pixels);
+    if (found == dialogFonts_.end()) {
+        // Plain sans-serif faces in the size of a dialog's text: Windows'
+        // own first, then what Linux systems have.
+        const std::vector<FontCandidate> candidates = {
+            {"tahoma.ttf", pixels},
+            {"DejaVuSans.ttf", pixels},
+            {"LiberationSans-Regular.ttf", pixels},
+            {"FreeSans.ttf", pixels},
+            {"arial.ttf", pixels},
+            {"verdana.ttf", pixels},
+        };
+        Font* font = CreateFont(candidates).release();
+        if (font) {
+            const int scale = designWidth > 0 ? std::max(1, backingWidth / designWidth) : 1;
+            font->SetScale(scale);
+            fonts.push_back(font);
+        }
+        found = dialogFonts_.emplace(pixels, font).first;
+    }
+    if (found->second)
+        return found->second;
+    return textFieldFont ? textFieldFont : mainFont;
 }
 
 // ---- Texts ----------------------------------------------------------------------------------

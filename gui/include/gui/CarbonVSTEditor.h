@@ -69,7 +69,9 @@ public:
     void Automate(int index, float normalized) override;
     void SizeWindow(int width, int height) override;
     void CaptureMouse() override {}
-    void ReleaseMouse() override {}
+    // The gesture is over, whether or not its button-up came: a modal
+    // dialog opened by a press takes the release for itself.
+    void ReleaseMouse() override { buttonDown = false; }
 
     // ---- EditorWindowEvents (input thread) ---------------------------------------
     void ButtonDown(int x, int y, int modifiers, int clickCount) override;

@@ -15,6 +15,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -37,6 +38,7 @@ class Font;
 class Texture;
 class StaticText;
 class ManagerPlatformBridge;
+class DialogPanel;
 
 struct ParameterInfo {
     int index = 0;
@@ -135,9 +137,27 @@ public:
     void SetKeyFocus(UIElement* element);
     Point ViewToDesign(Point p) const;
     void BeginParameterEdit(int index);
+    // Ends the pointer gesture in progress without its mouse-up (and the
+    // host edit it began): a modal dialog takes the pointer.
+    void CancelGesture();
     // Sets a parameter from a control: the plug-in gets the value now, the
     // host is told through ManagerHost::Automate.
     void SetParameterFromEditor(int index, float plainValue);
+
+    // ---- Modal panel: the editor's own dialogs (see DialogPanel.h) --------------------
+    // [input thread] Lays `panel` out for the design size, lets its procedure
+    // fill it and shows it over the editor; until the procedure ends it,
+    // every pointer and key input goes to the panel. Returns at once. While
+    // one panel is open another is not opened.
+    void OpenPanel(std::unique_ptr<DialogPanel> panel);
+    bool PanelOpen() const;
+    // [input thread] A key or a wheel turn for the open panel; false when
+    // none is open (the editor then handles it as usual).
+    bool PanelKey(int character);
+    bool PanelWheel(Point p, int delta);
+    // [any thread but audio] Runs `visit` with the open panel, or null,
+    // under the panel lock.
+    void WithPanel(const std::function<void(DialogPanel*)>& visit);
 
     // ---- Texts ----------------------------------------------------------------------
     void AddDefaultInfoTexts();
@@ -245,6 +265,11 @@ protected:
     void WriteRequestedFrame();
     // The cached layer's quad over the whole window.
     void DrawUIQuad();
+    // [render-thread] The open panel over everything else.
+    void DrawPanel();
+    // [render-thread] The panels' font at `pixels`, made on first use and
+    // kept with the other fonts; another font of the editor when none loads.
+    Font* DialogFont(int pixels);
 
 private:
     std::thread renderThread_;
@@ -261,6 +286,12 @@ private:
     std::mutex threadEndMutex_;
     std::condition_variable threadEnded_;
     bool threadHasEnded_ = false;
+
+    // Guards panel_: input may come from two threads (the window's and the
+    // host's keys), drawing from the render thread.
+    mutable std::mutex panelMutex_;
+    std::unique_ptr<DialogPanel> panel_;
+    std::map<int, Font*> dialogFonts_;
 
     std::mutex frameRequestMutex_;
     std::condition_variable frameWritten_;
