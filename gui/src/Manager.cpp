@@ -301,6 +301,7 @@ void Manager::RenderThreadMain() {
         Idle();
         const double now = nowMilliseconds();
         if (forceFrame || FrameNeeded() || now - lastDrawn >= kLongestFrameGapMs) {
+            std::lock_guard<std::mutex> surface(surfaceMutex_);
             RenderFrame();
             lastDrawn = now;
         }
@@ -323,13 +324,12 @@ void Manager::RenderThreadMain() {
             event = WaitForRenderEvent(-1);
             if (event == RenderEvents::kQuit)
                 break;
-            if (event == RenderEvents::kRedraw)
-                RenderUITexture();
-        } else if (event == RenderEvents::kResize) {
-            bridge->UpdateContext();
-        } else if (event == RenderEvents::kRedraw) {
-            RenderUITexture();
         }
+        std::lock_guard<std::mutex> surface(surfaceMutex_);
+        if (event == RenderEvents::kResize)
+            bridge->UpdateContext();
+        else if (event == RenderEvents::kRedraw)
+            RenderUITexture();
         if (event >= 0)
             forceFrame = true;
     }
@@ -964,7 +964,10 @@ void Manager::ResizeDrag(Point point) {
     const int newWidth = static_cast<int>(w), newHeight = static_cast<int>(h);
     if (newWidth == width && newHeight == height)
         return;
-    bridge->SetSize(newWidth, newHeight);
+    {
+        std::lock_guard<std::mutex> surface(surfaceMutex_);
+        bridge->SetSize(newWidth, newHeight);
+    }
     width = newWidth;
     height = newHeight;
     if (designWidth > 0 && designHeight > 0) {

@@ -293,6 +293,12 @@ private:
     std::unique_ptr<DialogPanel> panel_;
     std::map<int, Font*> dialogFonts_;
 
+    // Held by the render thread while it draws into the window and by the
+    // window's thread while it resizes that window. Wine deadlocks when a GL
+    // child window is resized in the middle of a frame drawn by another
+    // thread (the resize waits for the drawable, the drawing for the window).
+    std::mutex surfaceMutex_;
+
     std::mutex frameRequestMutex_;
     std::condition_variable frameWritten_;
     std::string frameRequestPath_;
