@@ -14,6 +14,7 @@
 
 #include <lua.hpp>
 
+#include "ScriptGlobals.h"
 #include "gui/Font.h"
 #include "gui/Group.h"
 #include "gui/Label.h"
@@ -27,19 +28,6 @@
 
 namespace QX {
 namespace {
-
-// Version of the product as the scripts see it.
-constexpr int kMajorVersion = 1;
-constexpr int kMinorVersion = 0;
-constexpr int kDotVersion = 7;
-
-// Layouts pick fonts and paths by isWin: the Linux build must not claim
-// Windows.
-#if defined(_WIN32)
-constexpr bool kIsWindows = true;
-#else
-constexpr bool kIsWindows = false;
-#endif
 
 LuaGui& guiOf(lua_State* L) {
     return *LuaGui::FromState(L);
@@ -722,22 +710,7 @@ int gui_setStringProperty(lua_State* L) {
 
 int gui_print(lua_State* L) {
     // Written to the debugger output in one piece.
-    const int n = lua_gettop(L);
-    lua_getglobal(L, "tostring");  // args..., tostring
-    luaL_Buffer buffer;
-    luaL_buffinit(L, &buffer);
-    for (int i = 1; i <= n; ++i) {
-        if (i > 1)
-            luaL_addchar(&buffer, '\t');
-        lua_pushvalue(L, n + 1);  // ..., tostring
-        lua_pushvalue(L, i);      // ..., tostring, arg
-        lua_call(L, 1, 1);        // ..., text
-        if (!lua_isstring(L, -1))
-            return luaL_error(L, "'tostring' must return a string to 'print'");
-        luaL_addvalue(&buffer);  // (added)
-    }
-    luaL_addchar(&buffer, '\n');
-    luaL_pushresult(&buffer);  // args..., tostring, line
+    pushPrintLine(L);  // args..., tostring, line
     guiOf(L).writeDebugOutput(lua_tostring(L, -1));
     return 0;
 }
@@ -788,16 +761,6 @@ void newMetatable(lua_State* L, const char* name, const luaL_Reg* methods) {
         lua_setfield(L, -2, method->name);   // mt
     }
     lua_pop(L, 1);  //
-}
-
-void setGlobalBoolean(lua_State* L, const char* name, bool value) {
-    lua_pushboolean(L, value);                // value
-    lua_setfield(L, LUA_GLOBALSINDEX, name);  //
-}
-
-void setGlobalInteger(lua_State* L, const char* name, int value) {
-    lua_pushinteger(L, value);                // value
-    lua_setfield(L, LUA_GLOBALSINDEX, name);  //
 }
 
 }  // namespace
@@ -887,14 +850,7 @@ int luaopen_qxgui(lua_State* L) {
     lua_setfield(L, LUA_REGISTRYINDEX, LuaGui::kParamLookupKey);      //
     gui->RegisterExtraFunctions(L);
 
-    setGlobalBoolean(L, "isMac", false);
-    setGlobalBoolean(L, "isWin", kIsWindows);
-    setGlobalBoolean(L, "isVST", true);
-    setGlobalBoolean(L, "isAU", false);
-    setGlobalInteger(L, "majorVersion", kMajorVersion);
-    setGlobalInteger(L, "minorVersion", kMinorVersion);
-    setGlobalInteger(L, "dotVersion", kDotVersion);
-    setGlobalInteger(L, "version", kMajorVersion * 10000 + kMinorVersion * 100 + kDotVersion);
+    setProductGlobals(L);
     return 0;
 }
 

@@ -7,6 +7,7 @@
 #include <lua.hpp>
 
 #include "LuaMIDILibrary.h"
+#include "ScriptGlobals.h"
 #include "TimerService.h"
 #include "platform/BuiltinResources.h"
 #include "platform/Diagnostics.h"
@@ -20,29 +21,6 @@ namespace {
 
 constexpr int kBuiltinMidiScriptId = 136;
 const char* const kMidiScriptName = "midi.lua";
-
-// Version of the product as the scripts see it.
-constexpr int kMajorVersion = 1;
-constexpr int kMinorVersion = 0;
-constexpr int kDotVersion = 7;
-
-// Scripts pick paths and conventions by isWin: on the Linux build it must
-// not claim Windows.
-#if defined(_WIN32)
-constexpr bool kIsWindows = true;
-#else
-constexpr bool kIsWindows = false;
-#endif
-
-void setGlobalBoolean(lua_State* L, const char* name, bool value) {
-    lua_pushboolean(L, value);                // value
-    lua_setfield(L, LUA_GLOBALSINDEX, name);  //
-}
-
-void setGlobalInteger(lua_State* L, const char* name, int value) {
-    lua_pushinteger(L, value);                // value
-    lua_setfield(L, LUA_GLOBALSINDEX, name);  //
-}
 
 // Builds everything but the scripts, inside lua_cpcall so that running out of
 // memory on the way is an error we can report instead of a panic.
@@ -72,14 +50,7 @@ int setUpState(lua_State* L) {
     lua_newtable(L);                                                                // functions
     LuaMIDILibrary::setTimerFunctionsRef(*helper, luaL_ref(L, LUA_REGISTRYINDEX));  //
 
-    setGlobalBoolean(L, "isMac", false);
-    setGlobalBoolean(L, "isWin", kIsWindows);
-    setGlobalBoolean(L, "isVST", true);
-    setGlobalBoolean(L, "isAU", false);
-    setGlobalInteger(L, "majorVersion", kMajorVersion);
-    setGlobalInteger(L, "minorVersion", kMinorVersion);
-    setGlobalInteger(L, "dotVersion", kDotVersion);
-    setGlobalInteger(L, "version", kMajorVersion * 10000 + kMinorVersion * 100 + kDotVersion);
+    setProductGlobals(L);
     return 0;
 }
 

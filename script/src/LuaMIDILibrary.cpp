@@ -13,6 +13,7 @@
 
 #include <lua.hpp>
 
+#include "ScriptGlobals.h"
 #include "plugin/InstanceRegistry.h"
 #include "plugin/ParameterTable.h"
 #include "plugin/Properties.h"
@@ -419,22 +420,7 @@ int midi_getOthersGUIBoolValue(lua_State* L) {
 // The base library's print, written to the debugger output in one piece so
 // that lines of several threads do not interleave.
 int midi_print(lua_State* L) {
-    const int n = lua_gettop(L);
-    lua_getglobal(L, "tostring");  // args..., tostring
-    luaL_Buffer buffer;
-    luaL_buffinit(L, &buffer);
-    for (int i = 1; i <= n; ++i) {
-        if (i > 1)
-            luaL_addchar(&buffer, '\t');
-        lua_pushvalue(L, n + 1);  // ..., tostring
-        lua_pushvalue(L, i);      // ..., tostring, arg
-        lua_call(L, 1, 1);        // ..., text
-        if (!lua_isstring(L, -1))
-            return luaL_error(L, "'tostring' must return a string to 'print'");
-        luaL_addvalue(&buffer);  // (added)
-    }
-    luaL_addchar(&buffer, '\n');
-    luaL_pushresult(&buffer);  // args..., tostring, line
+    pushPrintLine(L);  // args..., tostring, line
     LuaMIDILibrary::print(helperOf(L), lua_tostring(L, -1));
     return 0;
 }
