@@ -203,6 +203,13 @@ public:
     }
 
     bool Capture(Picture& picture) override {
+        // The dialog's thread paints it whenever it gets round to it: have
+        // it paint everything now (sent, so this waits), or the picture may
+        // show a half-drawn dialog.
+        RedrawWindow(dialog_, nullptr, nullptr,
+                     RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        DWORD_PTR ignored = 0;
+        SendMessageTimeoutA(dialog_, WM_NULL, 0, 0, SMTO_BLOCK, 2000, &ignored);
         RECT r{};
         if (!GetWindowRect(dialog_, &r)) {
             return false;
