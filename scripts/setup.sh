@@ -20,6 +20,8 @@ packages=(
   # the editor's tests: software GL under Xvfb, fonts, synthesised input;
   # OSMesa gives Wine GL on bitmaps (the editor's offscreen fallback)
   libgl1-mesa-dri libglx-mesa0 fonts-dejavu-core xdotool x11-apps libosmesa6
+  # a host's own copies of the editor's libraries, loaded beside the plug-in
+  liblua5.1-0 libfreetype6 libpng16-16 zlib1g libglew2.2 libftgl2 liboscpack1
 )
 
 missing=()

@@ -39,8 +39,9 @@ build linux-debug
 build linux-tsan
 # The product as users get it: the sanitizer builds keep the C++ runtime
 # shared, so what the release tavro.so needs and exports, and whether a host
-# with its own Lua can load it, is checked on the release build itself.
-build linux-release tavro own_lua_host_tests
+# with its own Lua (or its own copies of the editor's libraries) can load it,
+# is checked on the release build itself.
+build linux-release tavro own_lua_host_tests tavro-view
 wine_env
 
 run_ctest linux-debug
