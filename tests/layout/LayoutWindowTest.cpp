@@ -162,6 +162,10 @@ bool bright(Rgb p) {
 bool green(Rgb p) {
     return p.g > 180 && p.g > p.r + 50 && p.g > p.b + 50;
 }
+// A knob's lit value arc.
+bool lit(Rgb p) {
+    return p.b > 180 && p.b > p.r + 40;
+}
 bool red(Rgb p) {
     return p.r > 180 && p.r > p.g + 50 && p.r > p.b + 50;
 }
@@ -408,6 +412,64 @@ TEST_F(ProductEditor, ClosingAndOpeningAgainBuildsTheLayoutAnew) {
     host.dispatch(effEditGetRect, 0, 0, &rect);
     ASSERT_NE(rect, nullptr);
     EXPECT_EQ(rect->right - rect->left, kWidth);
+}
+
+// Two instances of the product, each with its editor open: two Lua states,
+// two element trees and two render threads sharing the process's fonts.
+TEST_F(ProductEditor, TwoInstancesShowTheirOwnEditorsAtOnce) {
+    Open();
+    host::VstHost other;
+    std::string error;
+    ASSERT_TRUE(other.load(TAVRO_PLUGIN_PATH, error)) << error;
+    other.dispatch(effOpen);
+    other.dispatch(effSetSampleRate, 0, 0, nullptr, static_cast<float>(kRate));
+    other.dispatch(effSetBlockSize, 0, kBlock);
+    other.resume();
+    auto otherWindow = platform::ViewerWindow::Create("tavro second editor", kWidth, kHeight);
+    ASSERT_NE(otherWindow, nullptr);
+    other.dispatch(effEditOpen, 0, 0, otherWindow->NativeHandle());
+    auto pumpBoth = [&](int milliseconds) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+        while (std::chrono::steady_clock::now() < end) {
+            window->PumpEvents(10);
+            otherWindow->PumpEvents(10);
+            host.dispatch(effEditIdle);
+            other.dispatch(effEditIdle);
+        }
+    };
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (other.dispatch(effVendorSpecific, kVendorEditorFramesDrawn) < 3 &&
+           std::chrono::steady_clock::now() < giveUp)
+        pumpBoth(50);
+
+    // Each editor shows its own instance: the second's Level turned down to
+    // nothing, the first's left at full (its knob's lit arc).
+    other.setParameter(0, 0.0f);
+    pumpBoth(300);
+    Picture first, second;
+    ASSERT_TRUE(Frame("two-editors-first", first));
+    const std::string secondPath = outputPath("two-editors-second");
+    ASSERT_EQ(other.dispatch(effVendorSpecific, kVendorWriteEditorFrame, 5000,
+                             const_cast<char*>(secondPath.c_str())),
+              1);
+    ASSERT_TRUE(second.Read(secondPath));
+    const auto levelArc = [](const Picture& picture) {
+        return picture.Count(kLevelKnob.x - 18, kLevelKnob.y - 18, kLevelKnob.x + 18,
+                             kLevelKnob.y + 18, lit);
+    };
+    EXPECT_GT(levelArc(first), 40);
+    EXPECT_LT(levelArc(second), levelArc(first) / 4);
+    EXPECT_GT(second.Count(0, 0, kWidth, 100, bright), 200);
+
+    // Closing the second leaves the first drawing.
+    other.dispatch(effEditClose);
+    otherWindow.reset();
+    other.close();
+    const long long drawn = FramesDrawn();
+    Picture after;
+    ASSERT_TRUE(Frame("two-editors-after", after));
+    EXPECT_GT(FramesDrawn(), drawn);
+    EXPECT_GT(levelArc(after), 40);
 }
 
 // The example skin of the repository, installed as a user installs a skin
