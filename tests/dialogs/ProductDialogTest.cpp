@@ -85,7 +85,13 @@ protected:
             return false;
         host_.dispatch(effEditOpen, 0, 0, window_->NativeHandle());
         open_ = true;
-        Pump(400);
+        // Input that arrives before the editor draws may find no window to
+        // take it (slow under the sanitizers): wait for the first frames.
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (host_.dispatch(effVendorSpecific, kVendorEditorFramesDrawn) < 3 &&
+               std::chrono::steady_clock::now() < giveUp)
+            Pump(50);
+        Pump(200);
         return true;
     }
     void CloseEditor() {

@@ -80,6 +80,12 @@ struct OpenEditor {
         threadsWithoutEditor = platform::testsupport::threadCount();
         host.dispatch(effEditOpen, 0, 0, window->NativeHandle());
         ok = true;
+        // Input that arrives before the editor draws may find no window to
+        // take it (slow under the sanitizers): wait for the first frames.
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (host.dispatch(effVendorSpecific, kVendorEditorFramesDrawn) < 3 &&
+               std::chrono::steady_clock::now() < giveUp)
+            pump(50);
     }
     ~OpenEditor() {
         if (ok)
