@@ -16,6 +16,7 @@
 
 #include "PngImage.h"
 #include "TestLayout.h"
+#include "WineFonts.h"
 #include "host/VstHost.h"
 #include "platform/ViewerWindow.h"
 #include "platform/testing/TestAccess.h"
@@ -27,26 +28,7 @@
 
 namespace editortest {
 
-// A fresh Wine prefix has no fonts; a user would install one. The layout
-// asks for DejaVu Sans after the Windows fonts.
-class WineFonts : public testing::Environment {
-public:
-    void SetUp() override {
-        const char* windows = std::getenv("WINDIR");
-        if (!windows)
-            return;
-        const std::filesystem::path fonts = std::filesystem::path(windows) / "Fonts";
-        std::error_code ignored;
-        std::filesystem::create_directories(fonts, ignored);
-        std::filesystem::copy_file("Z:/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",
-                                   fonts / "DejaVuSans.ttf",
-                                   std::filesystem::copy_options::skip_existing, ignored);
-    }
-};
-inline void installWineFonts() {
-    static const auto* const added = testing::AddGlobalTestEnvironment(new WineFonts);
-    (void)added;
-}
+using testfonts::installWineFonts;
 
 inline std::string framePath(const char* name) {
     return std::string(TAVRO_TEST_OUTPUT_DIR) + "/" + name + ".png";

@@ -1,5 +1,7 @@
 #include "LayoutFixture.h"
 
+#include "WineFonts.h"
+
 #include <atomic>
 
 namespace layouttest {
@@ -22,7 +24,7 @@ public:
         runFolder() = fs::temp_directory_path() /
                       ("tavro-layout-tests-" + std::to_string(random()) + std::to_string(random()));
         fs::create_directories(runFolder());
-        installWineFonts();
+        testfonts::copyDejaVuIntoWine();
     }
     void TearDown() override {
         std::error_code ignored;
@@ -34,18 +36,6 @@ public:
     testing::AddGlobalTestEnvironment(new RunEnvironment);
 
 }  // namespace
-
-void installWineFonts() {
-    const char* windows = std::getenv("WINDIR");
-    if (!windows)
-        return;
-    const fs::path fonts = fs::path(windows) / "Fonts";
-    std::error_code ignored;
-    fs::create_directories(fonts, ignored);
-    for (const char* name : {"DejaVuSans.ttf", "DejaVuSansMono.ttf"})
-        fs::copy_file(fs::path("Z:/usr/share/fonts/truetype/dejavu") / name, fonts / name,
-                      fs::copy_options::skip_existing, ignored);
-}
 
 void LayoutTest::SetUp() {
     static std::atomic<int> counter{0};

@@ -30,10 +30,6 @@ namespace layouttest {
 
 namespace fs = std::filesystem;
 
-// A fresh Wine prefix has no fonts: the tests install DejaVu as a user
-// installs a font on Windows. Linux has them from fonts-dejavu-core.
-void installWineFonts();
-
 class MemoryPreferences : public platform::PreferenceStore {
 public:
     int readInt(const char*, int defaultValue) override { return defaultValue; }
