@@ -14,7 +14,9 @@ here="$(cd "$(dirname "$0")" && pwd)"
 preload=""
 for name in liblua5.1.so.0 libfreetype.so.6 libpng16.so.16 libz.so.1 libGLEW.so.2.2 \
             libftgl.so.2 liboscpack.so.1; do
-  path="$(ldconfig -p | awk -v n="$name" '$1 == n { print $NF; exit }')"
+  # awk reads to the end: leaving early would kill ldconfig with SIGPIPE,
+  # and pipefail would end the script without a word.
+  path="$(ldconfig -p | awk -v n="$name" '$1 == n && !found { print $NF; found = 1 }')"
   if [ -z "$path" ]; then
     echo "the system has no $name (scripts/setup.sh installs it)" >&2
     exit 1
