@@ -150,24 +150,6 @@ TEST(DialogPanelInput, TypingReplacesTheSelectedTextAndANumberFieldTakesDigitsOn
     EXPECT_EQ(about.panel->Text(kOscBasePort, 256), "9500");
 }
 
-TEST(DialogPanelInput, ReturnIsOkAndEscapeIsCancel) {
-    OpenPanel about(QX::AboutDialogTemplate(), fillAbout);
-    about.panel->Key(13);
-    ASSERT_EQ(about.procedure->commands.size(), 1u);
-    EXPECT_EQ(about.procedure->commands[0].first, platform::kDialogOk);
-    EXPECT_TRUE(about.panel->Closed());
-    EXPECT_EQ(about.panel->Result(), platform::kDialogOk);
-    // Nothing more reaches a closed dialog's procedure.
-    about.panel->Key(27);
-    EXPECT_EQ(about.procedure->commands.size(), 1u);
-
-    OpenPanel property(QX::PropertyDialogTemplate());
-    property.panel->Key(27);
-    ASSERT_EQ(property.procedure->commands.size(), 1u);
-    EXPECT_EQ(property.procedure->commands[0].first, platform::kDialogCancel);
-    EXPECT_TRUE(property.panel->Closed());
-}
-
 TEST(DialogPanelInput, TabMovesTheFocusPastTextsAndHiddenControls) {
     OpenPanel property(QX::PropertyDialogTemplate(),
                        [](DialogWindow& w) { w.SetText(kPropertyText, "Loop A"); });
@@ -224,36 +206,6 @@ TEST(DialogPanelInput, ACheckBoxFlipsOnAReleaseOverItOnly) {
     // Space on the focused box flips it too.
     about.panel->Key(' ');
     EXPECT_TRUE(about.panel->Checked(kFloatingTooltip));
-}
-
-TEST(DialogPanelInput, TheDropDownListConfirmsTheEntryClicked) {
-    OpenPanel about(QX::AboutDialogTemplate(), fillAbout);
-    const Box field = about.panel->ControlBox(kSkinList);
-    about.Click(kSkinList);
-    EXPECT_TRUE(about.procedure->commands.empty());
-    // The list opens below the field; its third entry is "Light".
-    const float row = 8 * about.panel->Layout().unitY;
-    const Point light{field.Centre().x, field.minY - 2.5f * row};
-    about.Click(light);
-    ASSERT_EQ(about.procedure->commands.size(), 1u);
-    EXPECT_EQ(about.procedure->commands[0],
-              std::make_pair(kSkinList, DialogEvent::kSelectionConfirmed));
-    EXPECT_EQ(about.panel->SelectedItem(kSkinList), 2);
-
-    // Opened and closed by a click elsewhere: no choice.
-    about.Click(kSkinList);
-    about.Click(Point{field.minX - 200, field.minY});
-    EXPECT_EQ(about.procedure->commands.size(), 1u);
-    EXPECT_EQ(about.panel->SelectedItem(kSkinList), 2);
-    // Escape closes an open list without closing the dialog.
-    about.Click(kSkinList);
-    about.panel->Key(27);
-    EXPECT_FALSE(about.panel->Closed());
-    // The arrows move a closed list's choice.
-    about.panel->Key(30);
-    EXPECT_EQ(about.panel->SelectedItem(kSkinList), 1);
-    EXPECT_EQ(about.procedure->commands.back(),
-              std::make_pair(kSkinList, DialogEvent::kSelectionConfirmed));
 }
 
 TEST(DialogPanelInput, TheListSelectsScrollsAndReportsADoubleClick) {
