@@ -1,17 +1,17 @@
 // The editor's cost on this machine's software GL, through the plug-in's
 // entry point with the tests' layout: opening to the first frame, closing,
 // and the CPU the process spends per frame and while an open editor idles,
-// with constant redraw on and off. Needs a display (scripts/bench.sh gives
-// it an Xvfb).
+// with constant redraw on and off; the frame cost also for the layout with
+// one of each control. Needs a display (scripts/bench.sh gives it an Xvfb).
 
 #include <benchmark/benchmark.h>
 
 #include <chrono>
 #include <cstdlib>
-#include <ctime>
 #include <string>
 #include <thread>
 
+#include "ProcessCpu.h"
 #include "host/VstHost.h"
 #include "platform/Preferences.h"
 #include "platform/ViewerWindow.h"
@@ -19,23 +19,26 @@
 
 namespace {
 
-double processCpuSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
+using bench::busiestThread;
+using bench::processCpuSeconds;
+using bench::threadCpuSeconds;
 
 struct Editor {
     host::VstHost host;
     std::unique_ptr<platform::ViewerWindow> window;
 
-    explicit Editor(bool constantRedraw) {
+    explicit Editor(bool constantRedraw, const char* plugin = TAVRO_TEST_EDITOR_PATH) {
         platform::writeIntPreference(platform::kPrefConstantRedraw, constantRedraw ? 1 : 0);
         std::string error;
-        if (!host.load(TAVRO_TEST_EDITOR_PATH, error))
+        if (!host.load(plugin, error))
             throw std::runtime_error(error);
         host.dispatch(effOpen);
-        window = platform::ViewerWindow::Create("bench", 600, 300);
+        ERect* rect = nullptr;
+        host.dispatch(effEditGetRect, 0, 0, &rect);
+        if (!rect)
+            throw std::runtime_error("no editor");
+        window = platform::ViewerWindow::Create("bench", rect->right - rect->left,
+                                                rect->bottom - rect->top);
         if (!window)
             throw std::runtime_error("no display");
     }
@@ -77,22 +80,24 @@ void EditorClose(benchmark::State& state) {
 BENCHMARK(EditorClose)->Unit(benchmark::kMillisecond)->Iterations(10)->UseRealTime();
 
 // Arguments: constant redraw (1 on, 0 off). Reports the CPU share of one core
-// the process used while the editor was open and untouched, and the CPU
-// time per frame drawn.
-void IdleOpenEditor(benchmark::State& state) {
-    Editor editor(state.range(0) != 0);
+// the process used while the editor was open and untouched, the CPU time
+// per frame drawn, and that of the busiest (the render) thread alone.
+void IdleOpenEditor(benchmark::State& state, const char* plugin) {
+    Editor editor(state.range(0) != 0, plugin);
     editor.open();
     // The light glides in from the corner over the first seconds.
     editor.run(4000);
-    double cpu = 0, seconds = 0;
+    double cpu = 0, seconds = 0, busiest = 0;
     long long frames = 0;
     for (auto _ : state) {
         const long long framesBefore = editor.frames();
         const double cpuBefore = processCpuSeconds();
+        const auto threadsBefore = threadCpuSeconds();
         const auto start = std::chrono::steady_clock::now();
-        editor.run(2000);
+        editor.run(3000);
         seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         cpu += processCpuSeconds() - cpuBefore;
+        busiest += busiestThread(threadsBefore, threadCpuSeconds());
         frames += editor.frames() - framesBefore;
     }
     editor.close();
@@ -100,8 +105,16 @@ void IdleOpenEditor(benchmark::State& state) {
     state.counters["frames_per_s"] = static_cast<double>(frames) / seconds;
     state.counters["cpu_ms_per_frame"] =
         frames > 0 ? 1000.0 * cpu / static_cast<double>(frames) : 0;
+    state.counters["busiest_thread_ms_per_frame"] =
+        frames > 0 ? 1000.0 * busiest / static_cast<double>(frames) : 0;
 }
-BENCHMARK(IdleOpenEditor)
+BENCHMARK_CAPTURE(IdleOpenEditor, tests_layout, TAVRO_TEST_EDITOR_PATH)
+    ->Arg(1)
+    ->Arg(0)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(IdleOpenEditor, one_of_each_control, TAVRO_TEST_CONTROLS_PATH)
     ->Arg(1)
     ->Arg(0)
     ->Iterations(1)

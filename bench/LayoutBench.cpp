@@ -6,20 +6,13 @@
 
 #include <benchmark/benchmark.h>
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
-#include <ctime>
-#include <filesystem>
-#include <fstream>
-#include <map>
-#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <thread>
 
+#include "ProcessCpu.h"
 #include "host/VstHost.h"
 #include "platform/Preferences.h"
 #include "platform/ViewerWindow.h"
@@ -27,61 +20,10 @@
 
 namespace {
 
-double processCpuSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
-
-// CPU seconds of each thread of the process, by thread id (Linux; clock
-// ticks of 10 ms).
-std::map<int, double> threadCpuSeconds() {
-    std::map<int, double> times;
-    const double tick = static_cast<double>(sysconf(_SC_CLK_TCK));
-    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) {
-        std::ifstream stat(entry.path() / "stat");
-        std::string line;
-        std::getline(stat, line);
-        // After the command name in parentheses: state, then fields 4 to 13,
-        // then utime and stime.
-        const std::size_t close = line.rfind(')');
-        if (close == std::string::npos)
-            continue;
-        std::istringstream fields(line.substr(close + 2));
-        std::string field;
-        double user = 0, system = 0;
-        for (int i = 3; i <= 15 && fields >> field; ++i) {
-            if (i == 14)
-                user = std::stod(field);
-            if (i == 15)
-                system = std::stod(field);
-        }
-        times[std::stoi(entry.path().filename().string())] = (user + system) / tick;
-    }
-    return times;
-}
-
-// The CPU seconds of the busiest thread between two readings.
-double busiestThread(const std::map<int, double>& before, const std::map<int, double>& after) {
-    double most = 0;
-    for (const auto& [id, seconds] : after) {
-        const auto earlier = before.find(id);
-        most = std::max(most, seconds - (earlier == before.end() ? 0 : earlier->second));
-    }
-    return most;
-}
-
-// Resident memory of the process in MiB (Linux).
-double residentMiB() {
-    long pages = 0, resident = 0;
-    std::FILE* statm = std::fopen("/proc/self/statm", "r");
-    if (!statm)
-        return 0;
-    if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2)
-        resident = 0;
-    std::fclose(statm);
-    return static_cast<double>(resident) * 4096.0 / (1024.0 * 1024.0);
-}
+using bench::busiestThread;
+using bench::processCpuSeconds;
+using bench::residentMiB;
+using bench::threadCpuSeconds;
 
 struct Editor {
     host::VstHost host;
@@ -166,8 +108,6 @@ void LayoutFrames(benchmark::State& state) {
     state.counters["frames_per_s"] = static_cast<double>(frames) / seconds;
     state.counters["cpu_ms_per_frame"] =
         frames > 0 ? 1000.0 * cpu / static_cast<double>(frames) : 0;
-    // The render thread draws the frames, so it is the busiest one
-    // (llvmpipe rasterises on a thread of its own, LP_NUM_THREADS=1).
     state.counters["busiest_thread_ms_per_frame"] =
         frames > 0 ? 1000.0 * busiest / static_cast<double>(frames) : 0;
 }
