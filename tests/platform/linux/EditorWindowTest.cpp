@@ -8,7 +8,6 @@
 #include "platform/ViewerWindow.h"
 
 #include <GL/gl.h>
-#include <dirent.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -238,17 +237,6 @@ platform::Picture CaptureShowing(platform::ViewerWindow& viewer, int x, int y, R
         }
     } while (Clock::now() < deadline);
     return picture;
-}
-
-int CountEntries(const char* folder) {
-    int count = 0;
-    if (DIR* dir = opendir(folder)) {
-        while (readdir(dir) != nullptr) {
-            ++count;
-        }
-        closedir(dir);
-    }
-    return count;
 }
 
 class MessageBoxes : public platform::MessageBoxSink {
@@ -574,27 +562,6 @@ TEST(EditorWindowFailure, WakeEndsAWaitForInputAtOnce) {
     bridge->Wake();
     waiter.join();
     EXPECT_LT(Clock::now() - start, 2s);
-}
-
-TEST(EditorWindowLifetime, OpeningAndClosingAHundredTimesLeavesNoThreadsOrDescriptors) {
-    auto viewer = platform::ViewerWindow::Create("lifetime", 300, 200);
-    ASSERT_NE(viewer, nullptr);
-    RecordingEvents events;
-    auto cycle = [&] {
-        RenderRig rig(viewer->NativeHandle(), 0, 0, 300, 200, &events);
-        EXPECT_TRUE(rig.WaitForWindow());
-        rig.WaitForFrames(1);
-        rig.Stop();
-    };
-    // The GL driver loads once per process and keeps what it loaded.
-    cycle();
-    const int descriptors = CountEntries("/proc/self/fd");
-    const int threads = CountEntries("/proc/self/task");
-    for (int i = 0; i < 100; ++i) {
-        cycle();
-    }
-    EXPECT_EQ(CountEntries("/proc/self/fd"), descriptors);
-    EXPECT_EQ(CountEntries("/proc/self/task"), threads);
 }
 
 }  // namespace
