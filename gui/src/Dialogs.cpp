@@ -29,7 +29,10 @@ void RunDialog(Manager& manager, const DialogTemplate& dialog,
         manager.OpenPanel(std::make_unique<DialogPanel>(dialog, std::move(procedure)));
         return;
     }
-    if (platform::runModalDialog(dialog.resourceId, owner, *procedure) < 0) {
+    manager.HoldRendering();
+    const int result = platform::runModalDialog(dialog.resourceId, owner, *procedure);
+    manager.ReleaseRendering();
+    if (result < 0) {
         std::fprintf(stderr, "failed to show the dialog \"%s\" (resource %d)\n",
                      dialog.caption.c_str(), dialog.resourceId);
         std::fflush(stderr);

@@ -19,6 +19,7 @@
 #include "platform/ManagerPlatformBridge.h"
 #include "platform/Preferences.h"
 #include "platform/Settings.h"
+#include "platform/ThreadName.h"
 #include "plugin/Properties.h"
 #include "plugin/ZephCorvaneBase.h"
 
@@ -241,6 +242,7 @@ void Manager::CreateRenderTask() {
     try {
         threadHasEnded_ = false;
         renderThread_ = std::thread([this] {
+            platform::nameThisThread("tavro editor");
             RenderThreadMain();
             std::lock_guard<std::mutex> guard(threadEndMutex_);
             threadHasEnded_ = true;
@@ -297,15 +299,22 @@ void Manager::RenderThreadMain() {
     double lastDrawn = 0;
     float previousRate = 0;
     bool forceFrame = true;
+    bool resizePending = false, redrawPending = false;
     for (;;) {
         Idle();
         const double now = nowMilliseconds();
         if (forceFrame || FrameNeeded() || now - lastDrawn >= kLongestFrameGapMs) {
+            // A hidden editor draws nothing, and draws at once when shown
+            // again. A frame asked for as a picture is drawn all the same.
             std::lock_guard<std::mutex> surface(surfaceMutex_);
-            RenderFrame();
-            lastDrawn = now;
+            if (renderingHeld_.load() == 0 && (bridge->IsVisible() || FrameRequested())) {
+                RenderFrame();
+                lastDrawn = now;
+                forceFrame = false;
+            } else {
+                forceFrame = true;
+            }
         }
-        forceFrame = false;
 
         const double after = nowMilliseconds();
         frameTime = std::max(static_cast<float>((after - previous) / 1000.0), 1e-6f);
@@ -325,15 +334,25 @@ void Manager::RenderThreadMain() {
             if (event == RenderEvents::kQuit)
                 break;
         }
-        std::lock_guard<std::mutex> surface(surfaceMutex_);
-        if (event == RenderEvents::kResize)
-            bridge->UpdateContext();
-        else if (event == RenderEvents::kRedraw)
-            RenderUITexture();
+        resizePending = resizePending || event == RenderEvents::kResize;
+        redrawPending = redrawPending || event == RenderEvents::kRedraw;
         if (event >= 0)
             forceFrame = true;
+        std::lock_guard<std::mutex> surface(surfaceMutex_);
+        if (renderingHeld_.load() == 0) {
+            if (resizePending)
+                bridge->UpdateContext();
+            if (redrawPending)
+                RenderUITexture();
+            resizePending = redrawPending = false;
+        }
     }
     ShutdownGL();
+}
+
+bool Manager::FrameRequested() {
+    std::lock_guard<std::mutex> guard(frameRequestMutex_);
+    return !frameRequestPath_.empty();
 }
 
 bool Manager::FrameNeeded() {
@@ -345,11 +364,8 @@ bool Manager::FrameNeeded() {
         drawnInputSerial_ = input;
         needed = true;
     }
-    {
-        std::lock_guard<std::mutex> guard(frameRequestMutex_);
-        if (!frameRequestPath_.empty())
-            needed = true;
-    }
+    if (FrameRequested())
+        needed = true;
     if (plugin) {
         for (std::size_t i = 0; i < drawnParameters_.size(); ++i) {
             const float value = plugin->getParameterNative(static_cast<int>(i));
@@ -997,6 +1013,18 @@ void Manager::BeginParameterEdit(int index) {
         host->BeginEdit(index);
     lastTouched().plugin = plugin;
     lastTouched().index = index;
+}
+
+void Manager::HoldRendering() {
+    renderingHeld_.fetch_add(1);
+    // The render thread checks the hold under this lock: once it is ours,
+    // no frame is under way and none will start.
+    std::lock_guard<std::mutex> surface(surfaceMutex_);
+}
+
+void Manager::ReleaseRendering() {
+    renderingHeld_.fetch_sub(1);
+    SetEvent(RenderEvents::kWake1);
 }
 
 void Manager::CancelGesture() {

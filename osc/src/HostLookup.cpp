@@ -11,6 +11,7 @@
 
 #include "osc/OscTransport.h"
 #include "platform/SharedLibrary.h"
+#include "platform/ThreadName.h"
 
 namespace QX {
 
@@ -142,6 +143,7 @@ bool HostLookup::send(const std::string& host, int port, const std::string& pack
 }
 
 void HostLookup::run(std::shared_ptr<Shared> shared) {
+    platform::nameThisThread("tavro lookup");
     Shared& s = *shared;
     std::unique_lock<std::mutex> lock(s.mutex);
     for (;;) {

@@ -13,6 +13,7 @@
 #include <osc/OscException.h>
 #include <osc/OscOutboundPacketStream.h>
 
+#include "platform/ThreadName.h"
 #include "plugin/Properties.h"
 #include "plugin/ZephCorvaneBase.h"
 
@@ -193,6 +194,7 @@ void OSCHelper::breakListening() {
 }
 
 void OSCHelper::TaskMain() {
+    platform::nameThisThread("tavro osc");
     // A port asked for before the thread ran is still the plug-in's wish.
     std::uint32_t handled = portRequests_.load(std::memory_order_acquire) - 1u;
     while (!receiveQuit_.load(std::memory_order_acquire)) {
@@ -280,6 +282,7 @@ void OSCHelper::wakeNotifier() {
 }
 
 void OSCHelper::NotifyTaskMain() {
+    platform::nameThisThread("tavro notify");
     std::vector<std::pair<std::int32_t, float>> batch;
     batch.reserve(SetParamQueue::kSlots);
     const int pollMs = static_cast<int>(

@@ -380,6 +380,20 @@ public:
 
     int GetHeight() override { return height_.load(); }
 
+    bool IsVisible() override {
+        if (display_ == nullptr || window_ == 0 || windowGone_) {
+            return true;
+        }
+        // Asked of the server (one round trip a frame): X reports a window
+        // becoming unviewable through an ancestor by no event to it.
+        Working();
+        XWindowAttributes attributes{};
+        if (!XGetWindowAttributes(display_, window_, &attributes)) {
+            return true;
+        }
+        return attributes.map_state == IsViewable;
+    }
+
     std::uintptr_t NativeWindow() const override { return windowId_.load(); }
 
 private:

@@ -107,6 +107,18 @@ public:
         XSync(display_, False);
     }
 
+    void Show(bool shown) override {
+        if (closed_) {
+            return;
+        }
+        if (shown) {
+            XMapWindow(display_, window_);
+        } else {
+            XUnmapWindow(display_, window_);
+        }
+        XSync(display_, False);
+    }
+
     bool PumpEvents(int milliseconds) override {
         using Clock = std::chrono::steady_clock;
         const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(milliseconds, 0));

@@ -288,6 +288,15 @@ public:
 
     void Focus() override { SetFocus(window); }
 
+    bool IsVisible() override {
+        if (window == nullptr)
+            return true;
+        if (!IsWindowVisible(window))
+            return false;
+        const HWND root = GetAncestor(window, GA_ROOT);
+        return root == nullptr || !IsIconic(root);
+    }
+
     void SetSize(int newWidth, int newHeight) override {
         width = newWidth;
         height = newHeight;

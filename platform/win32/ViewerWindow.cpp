@@ -141,6 +141,8 @@ public:
                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
 
+    void Show(bool shown) override { ShowWindow(window_, shown ? SW_SHOW : SW_HIDE); }
+
     bool PumpEvents(int milliseconds) override {
         const ULONGLONG deadline =
             GetTickCount64() + static_cast<ULONGLONG>(milliseconds > 0 ? milliseconds : 0);

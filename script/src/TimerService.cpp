@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "platform/ThreadName.h"
+
 namespace QX {
 
 TimerService::TimerService(Expiry onExpiry) : onExpiry_(std::move(onExpiry)) {}
@@ -50,6 +52,7 @@ std::size_t TimerService::pending() const {
 }
 
 void TimerService::run() {
+    platform::nameThisThread("tavro timers");
     std::unique_lock<std::mutex> guard(lock_);
     while (!stopping_) {
         auto next = records_.end();

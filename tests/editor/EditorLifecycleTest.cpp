@@ -46,6 +46,28 @@ TEST(EditorLifecycle, SecondOpenWithoutCloseKeepsTheFirstAndSaysSo) {
     EXPECT_TRUE(editor.frame(framePath("double-open"), image));
 }
 
+TEST(EditorLifecycle, AHiddenEditorDrawsOnlyPicturesUntilShownAgain) {
+    OpenEditor editor;
+    ASSERT_TRUE(editor.ok);
+    auto framesDrawn = [&] {
+        return editor.host.dispatch(effVendorSpecific, kVendorEditorFramesDrawn);
+    };
+    editor.window->Show(false);
+    // A frame under way as the window went may still land.
+    editor.pump(200);
+    const auto hidden = framesDrawn();
+    editor.pump(1200);
+    EXPECT_EQ(framesDrawn(), hidden);
+    QX::PngImage image;
+    EXPECT_TRUE(editor.frame(framePath("hidden"), image));
+    // The picture is handed over before the frame is counted.
+    editor.pump(200);
+    EXPECT_EQ(framesDrawn(), hidden + 1);
+    editor.window->Show(true);
+    editor.pump(300);
+    EXPECT_GT(framesDrawn(), hidden + 1);
+}
+
 TEST(EditorLifecycle, TwoInstancesDrawAtOnce) {
     OpenEditor first, second;
     ASSERT_TRUE(first.ok && second.ok);

@@ -140,6 +140,12 @@ public:
     // Ends the pointer gesture in progress without its mouse-up (and the
     // host edit it began): a modal dialog takes the pointer.
     void CancelGesture();
+    // [window thread] While held (a native modal dialog is open), the render
+    // thread leaves the window's GL alone: no frames, and the cached layer
+    // and the context are brought up to date only after the release. Hold
+    // returns once a frame under way has ended.
+    void HoldRendering();
+    void ReleaseRendering();
     // Sets a parameter from a control: the plug-in gets the value now, the
     // host is told through ManagerHost::Automate.
     void SetParameterFromEditor(int index, float plainValue);
@@ -261,6 +267,7 @@ protected:
     void RenderThreadMain();
     int WaitForRenderEvent(int milliseconds);
     bool FrameNeeded();
+    bool FrameRequested();
     void ResizeDrag(Point p);
     void WriteRequestedFrame();
     // The cached layer's quad over the whole window.
@@ -296,8 +303,11 @@ private:
     // Held by the render thread while it draws into the window and by the
     // window's thread while it resizes that window. Wine deadlocks when a GL
     // child window is resized in the middle of a frame drawn by another
-    // thread (the resize waits for the drawable, the drawing for the window).
+    // thread (the resize waits for the drawable, the drawing for the window);
+    // a modal dialog made by the window's thread while the render thread
+    // swaps does the same, hence also the rendering hold.
     std::mutex surfaceMutex_;
+    std::atomic<int> renderingHeld_{0};
 
     std::mutex frameRequestMutex_;
     std::condition_variable frameWritten_;

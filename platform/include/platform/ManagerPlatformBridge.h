@@ -81,6 +81,10 @@ public:
     virtual void SetSize(int width, int height) = 0;
     // [input thread] The child window's outer height in pixels.
     virtual int GetHeight() = 0;
+    // [render-thread] False while nobody can see the window: the host hid
+    // or minimised its window (many hosts hide an editor instead of closing
+    // it), so frames drawn now would be thrown away.
+    virtual bool IsVisible() { return true; }
 
     // [render-thread] Waits at most `milliseconds` for window input or
     // Wake(), dispatching what arrived to the EditorWindowEvents. Only

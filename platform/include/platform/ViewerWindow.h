@@ -26,6 +26,9 @@ public:
     virtual void* NativeHandle() = 0;
     // The host honours audioMasterSizeWindow.
     virtual void Resize(int width, int height) = 0;
+    // Hides or shows the window with the editor in it, as hosts do instead
+    // of closing an editor.
+    virtual void Show(bool shown) = 0;
     // Runs the window's events for about `milliseconds`; false once the user
     // closed the window.
     virtual bool PumpEvents(int milliseconds) = 0;
