@@ -626,6 +626,10 @@ void DialogPanel::Key(int character) {
             return;
     }
     switch (character) {
+        case 1:
+            // Control+A selects the whole text, as in the system's fields.
+            control.selectAll = !control.text.empty();
+            return;
         case 8:
             Backspace(control);
             return;

@@ -234,13 +234,16 @@ TEST(DialogPanelInput, TheListSelectsScrollsAndReportsADoubleClick) {
     EXPECT_EQ(browser.procedure->commands.back().first, platform::kDialogOk);
 }
 
-TEST(DialogPanelInput, AClickInAFieldPutsTheCaretThereInsteadOfSelectingAll) {
+TEST(DialogPanelInput, AClickInAFieldPutsTheCaretThereAndControlASelectsAllAgain) {
     OpenPanel property(QX::PropertyDialogTemplate(),
                        [](DialogWindow& w) { w.SetText(kPropertyText, "abc"); });
     // Without a font to measure, a click puts the caret at the end.
     property.Click(kPropertyText);
     property.Type("d");
     EXPECT_EQ(property.panel->Text(kPropertyText, 255), "abcd");
+    property.panel->Key(1);
+    property.Type("7");
+    EXPECT_EQ(property.panel->Text(kPropertyText, 255), "7");
 }
 
 // ---- In the Manager -----------------------------------------------------------------------------
