@@ -736,7 +736,28 @@ void Manager::DrawOverlay() {
             tipRun.Draw(mainFont);
         }
     }
+    DrawResizeGrip();
     glDisable(GL_BLEND);
+}
+
+void Manager::DrawResizeGrip() {
+    // Three ridges in the corner whose triangle starts a resize (MouseDown),
+    // so that it can be found; sized in window pixels at every window size.
+    const int windowWidth = width.load(), windowHeight = height.load();
+    if (windowWidth <= 0 || windowHeight <= 0 || designWidth <= 0 || designHeight <= 0)
+        return;
+    const float unitX = static_cast<float>(designWidth) / static_cast<float>(windowWidth);
+    const float unitY = static_cast<float>(designHeight) / static_cast<float>(windowHeight);
+    const float right = static_cast<float>(designWidth);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glColor4f(0.8f, 0.8f, 0.8f, 0.55f);
+    glBegin(GL_LINES);
+    for (float ridge : {4.0f, 8.0f, 12.0f}) {
+        glVertex2f(right - (ridge + 2) * unitX, 2 * unitY);
+        glVertex2f(right - 2 * unitX, (ridge + 2) * unitY);
+    }
+    glEnd();
 }
 
 void Manager::DrawParameterInfo(int index, float x, float y, std::string* tooltip) {

@@ -256,6 +256,11 @@ TEST_F(ProductEditor, TheWholeEditorIsDrawnAndTheTestButtonSwapsTheViews) {
     EXPECT_TRUE(near(normal.At(kRightHistoryFill), 0.3f, 0.3f, 0.3f));
     EXPECT_TRUE(near(normal.At(kSourceField), 0.4f, 0.4f, 0.4f))
         << describe(normal.At(kSourceField));
+    // The corner that resizes the window shows its ridges, lighter than the
+    // background.
+    const int ridges = normal.Count(kWidth - 16, 0, kWidth, 16,
+                                    [](Rgb p) { return p.r > 130 && p.r == p.g && p.g == p.b; });
+    EXPECT_GE(ridges, 12);
     // The frame of the Adjust group, in the inactive group colour.
     const int frameLine =
         normal.Count(3, 30, 8, 31, [](Rgb p) { return near(p, 0.6f, 0.6f, 0.6f); });

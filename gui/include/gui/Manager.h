@@ -176,6 +176,7 @@ public:
     void RenderUITexture();
     void RenderFrame();
     void DrawOverlay();
+    void DrawResizeGrip();
     void DrawParameterInfo(int index, float x, float y, std::string* tooltip);
     void ShutdownGL();
     // Elements and renderers call this while a fade or glide is in progress,
