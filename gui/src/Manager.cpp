@@ -305,7 +305,8 @@ void Manager::RenderThreadMain() {
         const double now = nowMilliseconds();
         if (forceFrame || FrameNeeded() || now - lastDrawn >= kLongestFrameGapMs) {
             // A hidden editor draws nothing, and draws at once when shown
-            // again. A frame asked for as a picture is drawn all the same.
+            // again; a frame asked for as a picture is drawn all the same.
+            // While a native dialog holds rendering nothing is drawn at all.
             std::lock_guard<std::mutex> surface(surfaceMutex_);
             if (renderingHeld_.load() == 0 && (bridge->IsVisible() || FrameRequested())) {
                 RenderFrame();
