@@ -108,17 +108,12 @@ void IdleOpenEditor(benchmark::State& state, const char* plugin) {
     state.counters["busiest_thread_ms_per_frame"] =
         frames > 0 ? 1000.0 * busiest / static_cast<double>(frames) : 0;
 }
-BENCHMARK_CAPTURE(IdleOpenEditor, tests_layout, TAVRO_TEST_EDITOR_PATH)
-    ->Arg(1)
-    ->Arg(0)
-    ->Iterations(1)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+// Constant redraw on and off, one run each of a few seconds.
+void RedrawOnAndOff(benchmark::internal::Benchmark* b) {
+    b->Arg(1)->Arg(0)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+}
+BENCHMARK_CAPTURE(IdleOpenEditor, tests_layout, TAVRO_TEST_EDITOR_PATH)->Apply(RedrawOnAndOff);
 BENCHMARK_CAPTURE(IdleOpenEditor, one_of_each_control, TAVRO_TEST_CONTROLS_PATH)
-    ->Arg(1)
-    ->Arg(0)
-    ->Iterations(1)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+    ->Apply(RedrawOnAndOff);
 
 }  // namespace
