@@ -203,42 +203,6 @@ TEST_F(NamedGroups, HoverFadesTheFrameFifteenPercentPerFrame) {
     EXPECT_FLOAT_EQ(group->colour[1], QX::groupInactiveColour[1] * 0.15f + before * 0.85f);
 }
 
-TEST_F(NamedGroups, FrameIsDrawnAsALineStrip) {
-    if (!StartGl(128, 128)) {
-        GTEST_SKIP() << "no GL context";
-    }
-    QX::NamedGroup* group = MakeExample("");
-    for (int i = 0; i < 4; ++i) {
-        group->targetColour[i] = group->colour[i] = 1;
-    }
-    group->Layout();
-    group->Draw();
-    const auto pixels = ReadPixels();
-    // A line on a pixel boundary may land on either side of it.
-    auto lit = [&](int x, int y) {
-        bool any = false;
-        for (int dy = -1; dy <= 0; ++dy) {
-            for (int dx = -1; dx <= 0; ++dx) {
-                any =
-                    any || pixels[(static_cast<std::size_t>(y + dy) * glWidth + x + dx) * 4] > 100;
-            }
-        }
-        return any;
-    };
-    EXPECT_TRUE(lit(60, 5));    // bottom edge
-    EXPECT_TRUE(lit(5, 30));    // left edge
-    EXPECT_TRUE(lit(115, 30));  // right edge
-    EXPECT_FALSE(lit(60, 30));  // inside
-    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-    EXPECT_FALSE(glIsEnabled(GL_BLEND));
-
-    group->SetVisible(false);
-    glClear(GL_COLOR_BUFFER_BIT);
-    group->Draw();
-    const auto hidden = ReadPixels();
-    EXPECT_TRUE(std::all_of(hidden.begin(), hidden.end(), [](unsigned char b) { return b == 0; }));
-}
-
 // ---- Labels -------------------------------------------------------------------------------------
 
 TEST_F(Elements, AutomaticLabelBoxFitsTheTextAroundItsAnchor) {

@@ -354,35 +354,6 @@ TEST_F(EditorWindow, TheOffscreenBitmapHoldsWhatWasDrawnBottomUpInBgr) {
 
 // ---- Pointer ------------------------------------------------------------------------
 
-TEST_F(EditorWindow, AClickArrivesInClientPixelsWithTheModifiersHeld) {
-    ASSERT_TRUE(viewer->Click(kLeft + 30, kTop + 40, 1, 0));
-    std::vector<Input> got = Buttons(2);
-    ASSERT_EQ(got.size(), 2u);
-    EXPECT_EQ(got[0].kind, Input::Down);
-    EXPECT_EQ(got[0].x, 30);
-    EXPECT_EQ(got[0].y, 40);
-    EXPECT_EQ(got[0].modifiers, 0);
-    EXPECT_EQ(got[0].value, 1);
-    EXPECT_EQ(got[1].kind, Input::Up);
-    EXPECT_EQ(got[1].x, 30);
-
-    // Far from the first click, so that it is no double-click.
-    events.Clear();
-    ASSERT_TRUE(
-        viewer->Click(kLeft + 150, kTop + 80, 1, QX::kModifierShift | QX::kModifierControl));
-    got = Buttons(2);
-    ASSERT_EQ(got.size(), 2u);
-    EXPECT_EQ(got[0].modifiers, QX::kModifierShift | QX::kModifierControl);
-    EXPECT_EQ(got[0].value, 1);
-    EXPECT_EQ(got[1].modifiers, QX::kModifierShift | QX::kModifierControl);
-
-    events.Clear();
-    ASSERT_TRUE(viewer->Click(kLeft + 10, kTop + 10, 1, QX::kModifierAlt));
-    got = Buttons(2);
-    ASSERT_EQ(got.size(), 2u);
-    EXPECT_EQ(got[0].modifiers, QX::kModifierAlt);
-}
-
 TEST_F(EditorWindow, ADoubleClickIsOnePressWithCountTwoAndAThirdStartsOver) {
     ASSERT_TRUE(viewer->Click(kLeft + 50, kTop + 50, 3, 0));
     std::vector<Input> got = Buttons(6);
@@ -404,38 +375,6 @@ TEST_F(EditorWindow, ADoubleClickIsOnePressWithCountTwoAndAThirdStartsOver) {
     ASSERT_EQ(got.size(), 2u);
     EXPECT_EQ(got[0].value, 1);
     EXPECT_EQ(got[1].value, 1);
-}
-
-TEST_F(EditorWindow, TheWheelGivesNotchesOf120AndNoButtons) {
-    ASSERT_TRUE(viewer->Wheel(kLeft + 70, kTop + 20, 2));
-    ASSERT_TRUE(viewer->Wheel(kLeft + 70, kTop + 20, -1));
-    std::vector<Input> got = events.Await({Input::Wheel}, 3);
-    ASSERT_EQ(got.size(), 3u);
-    EXPECT_EQ(got[0].value, 120);
-    EXPECT_EQ(got[1].value, 120);
-    EXPECT_EQ(got[2].value, -120);
-    EXPECT_EQ(got[2].x, 70);
-    EXPECT_EQ(got[2].y, 20);
-    EXPECT_TRUE(events.After({Input::Down, Input::Up}, 50ms).empty());
-}
-
-TEST_F(EditorWindow, ADragReportsMovementsWithTheButtonAndEndsWhereItWasLed) {
-    ASSERT_TRUE(viewer->Drag(kLeft + 20, kTop + 20, 60, 30, QX::kModifierShift));
-    std::vector<Input> got = events.Await({Input::Down, Input::Move, Input::Up}, 4);
-    ASSERT_GE(got.size(), 3u);
-    got = events.After({Input::Down, Input::Move, Input::Up}, 50ms);
-    // The pointer's way to the start point is no part of the drag.
-    while (!got.empty() && got.front().kind == Input::Move) {
-        got.erase(got.begin());
-    }
-    ASSERT_GE(got.size(), 3u);
-    EXPECT_EQ(got.front().kind, Input::Down);
-    EXPECT_EQ(got.front().x, 20);
-    EXPECT_EQ(got.back().kind, Input::Up);
-    EXPECT_EQ(got.back().x, 80);
-    EXPECT_EQ(got.back().y, 50);
-    EXPECT_EQ(got.back().modifiers, QX::kModifierShift);
-    EXPECT_EQ(got[got.size() - 2].kind, Input::Move);
 }
 
 // ---- Keys and focus ----------------------------------------------------------------

@@ -279,17 +279,6 @@ TEST_F(EditorWindow, PositionsLeftOfOrAboveTheWindowStayNegative) {
     EXPECT_EQ(events.events[0], (Event{"move", -5, -7}));
 }
 
-TEST_F(EditorWindow, DragsMoveInStepsBetweenPressAndRelease) {
-    ASSERT_TRUE(viewer->Drag(20, 30, 50, -20, kModifierShift));
-    ASSERT_GE(events.events.size(), 4u);
-    const std::vector<Event> withoutFirstMove(events.events.begin() + 1, events.events.end());
-    EXPECT_EQ(withoutFirstMove.front(), (Event{"down", 10, 10, kModifierShift, 1}));
-    EXPECT_EQ(withoutFirstMove.back(), (Event{"up", 60, -10, kModifierShift}));
-    EXPECT_EQ(withoutFirstMove[withoutFirstMove.size() - 2],
-              (Event{"move", 60, -10, kModifierShift}));
-    EXPECT_EQ(withoutFirstMove.size(), 12u);  // press, ten steps, release
-}
-
 TEST_F(EditorWindow, WheelNotchesArriveInClientPixels) {
     ASSERT_TRUE(viewer->Wheel(50, 60, 1));
     ASSERT_TRUE(viewer->Wheel(15, 25, -2));
@@ -335,20 +324,6 @@ TEST_F(EditorWindow, KeysDownAreMappedAndTheRestLeftToCharacters) {
     EXPECT_EQ(events.keys, (std::vector<std::pair<int, int>>{{0xFF, 0}, {'7', 0}}));
 
     EXPECT_EQ(SendMessageA(child, WM_GETDLGCODE, 0, 0), 133);
-}
-
-TEST_F(EditorWindow, TypedTextReachesTheFocusedEditorAsKeysAndCharacters) {
-    bridge->Focus();
-    ASSERT_EQ(GetFocus(), hwnd(*bridge));
-    ASSERT_TRUE(viewer->TypeText("1-.\b\nA"));
-    EXPECT_EQ(events.keys, (std::vector<std::pair<int, int>>{{'1', 0},
-                                                             {'-', VK_OEM_MINUS},
-                                                             {'-', 0},
-                                                             {'.', VK_OEM_PERIOD},
-                                                             {'.', 0},
-                                                             {8, 0},
-                                                             {13, 0},
-                                                             {'A', 0}}));
 }
 
 TEST_F(EditorWindow, LosingTheFocusIsReportedButNotWhileTheWindowIsDestroyed) {
