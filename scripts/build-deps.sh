@@ -133,13 +133,7 @@ ensure_sources_known() {
 }
 
 ensure_dpkg_source() {
-  command -v dpkg-source >/dev/null && return
-  log "installing dpkg-dev"
-  export DEBIAN_FRONTEND=noninteractive
-  as_root apt-get "${apt_lock[@]}" install -y -q dpkg-dev >&2 ||
-    { as_root apt-get "${apt_lock[@]}" update -q >&2 &&
-      as_root apt-get "${apt_lock[@]}" install -y -q dpkg-dev >&2; } ||
-    die "could not install dpkg-dev"
+  command -v dpkg-source >/dev/null || die "dpkg-source not found: run scripts/setup.sh (it installs dpkg-dev)"
 }
 
 # fetch PKG: downloads and unpacks PKG into $work/src/PKG/tree, with Debian's
@@ -185,7 +179,7 @@ compile() {
   mkdir -p "$objdir"
   # shellcheck disable=SC2016 # expanded by the inner sh
   printf '%s\n' "$@" |
-    xargs -P2 -I{} sh -c 'set -x; $1 $2 -c "$3" -o "$4/$(basename "$3").o"' sh \
+    xargs -P2 -I{} sh -c 'set -x; $1 $2 -MD -c "$3" -o "$4/$(basename "$3").o"' sh \
       "$compiler" "$flags" {} "$objdir"
 }
 
@@ -278,6 +272,12 @@ build_ftgl() {
   if [ ! -e src/FTLibrary.h ]; then
     sed -i '/^[[:space:]]*FTLibrary\.h[[:space:]]*$/d' src/CMakeLists.txt
   fi
+  # FreeType 2.13.3 (Debian 13) made an outline's tags unsigned char; the
+  # cast builds against both it and earlier releases.
+  sed -i 's/char\* tagList = &outline\.tags\[startIndex\];/char* tagList = reinterpret_cast<char*>(\&outline.tags[startIndex]);/' \
+    src/FTVectoriser.cpp
+  grep -q 'reinterpret_cast<char\*>(&outline\.tags' src/FTVectoriser.cpp ||
+    die "ftgl: could not patch src/FTVectoriser.cpp"
   # BUILD_SHARED_LIBS=OFF makes FTGL's CMake define FTGL_LIBRARY_STATIC.
   cmake_build . build "$work/stage/ftgl" \
     -DFREETYPE_LIBRARY="$stage_prefix/lib/libfreetype.a" \
@@ -303,7 +303,7 @@ build_glew() {
   if [ "$target" = linux ]; then
     system=linux lib=libGLEW.a window_header=glxew.h
   fi
-  make -j2 SYSTEM=$system CC="$cc" AR="$ar" STRIP= POPT="$cflags" glew.lib.static
+  make -j2 SYSTEM=$system CC="$cc" AR="$ar" STRIP= POPT="$cflags -MD" glew.lib.static
   cp "lib/$lib" "$stage_prefix/lib/"
   "$ranlib" "$stage_prefix/lib/$lib"
   mkdir -p "$stage_prefix/include/GL"
@@ -322,6 +322,16 @@ build_lua5_1() {
     case ${f#src/} in lua.c | luac.c | print.c) ;; *) sources+=("$f") ;; esac
   done
   if [ "$target" = linux ]; then flags+=" -DLUA_USE_POSIX"; fi
+  # Debian's luaconf.h includes a header that Debian's own packaging writes
+  # (and liblua5.1-0-dev installs): it names the multiarch folder in the
+  # default C module path, which our Lua never searches.
+  if grep -q '"lua5.1-deb-multiarch.h"' src/luaconf.h && [ ! -e src/lua5.1-deb-multiarch.h ]; then
+    local multiarch
+    multiarch=$("$cc" -print-multiarch 2>/dev/null || true)
+    [ -n "$multiarch" ] || multiarch=$("$cc" -dumpmachine)
+    printf '%s\n' '#ifndef _LUA_DEB_MULTIARCH_' '#define _LUA_DEB_MULTIARCH_' \
+      "#define DEB_HOST_MULTIARCH \"$multiarch\"" '#endif' >src/lua5.1-deb-multiarch.h
+  fi
   compile "$cc" obj "$flags" "${sources[@]}"
   archive "$stage_prefix/lib/liblua5.1.a" obj
   local inc=$stage_prefix/include/lua5.1
@@ -352,6 +362,23 @@ build_oscpack() {
   cp ip/*.h "$stage_prefix/include/oscpack/ip/"
 }
 
+# check_headers PKG: every header a build read comes from the sources here,
+# the libraries built before it, the compiler and C library, or the system's
+# GL. One from an installed -dev package of a library we build (Lua, zlib,
+# libpng, FreeType, FTGL, GLEW, oscpack) is a fault: a fresh machine lacks it,
+# and one that has it may hold another version than the one built. The
+# compilers write the dependency files (-MD, and CMake's own) as they go.
+check_headers() {
+  local pkg=$1 tree=$work/src/$1/tree files foreign
+  mapfile -t files < <(find "$tree" -name '*.d' -type f)
+  [ ${#files[@]} -gt 0 ] || die "$pkg: the build wrote no dependency files to check"
+  foreign=$(cat "${files[@]}" | tr -s ' \\\t' '\n' | sed -n 's/:$//; /^\//p' | sort -u |
+    grep -v -e "^$work/" -e "^$root/" |
+    grep -E '(lua|png|zlib\.h|zconf\.h|freetype|ft2build|FTGL|ftgl|/GL/(glew|glxew|wglew)\.h|oscpack|/osc/|/ip/)' || true)
+  [ -z "$foreign" ] || die "$pkg: the build read headers installed on this machine, not its own:
+$foreign"
+}
+
 # build PKG: runs build_PKG with its output in a log, shown only on failure.
 build() {
   local pkg=$1 log=$work/logs/$1.log start=$SECONDS rc
@@ -370,6 +397,7 @@ build() {
     tail -n 60 "$log" >&2
     die "$pkg: build failed (full log above, last 60 lines)"
   fi
+  check_headers "$pkg"
   log "built $pkg in $((SECONDS - start)) s"
 }
 

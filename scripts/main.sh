@@ -7,8 +7,10 @@ source "$(dirname "$0")/common.sh"
 setup_machine
 deps windows
 deps linux
-build linux-release
-build windows
+# What a user runs: the two plug-ins and the tools. The tests are built by
+# the test command.
+build linux-release tavro tavro-render tavro-decode tavro-chunk tavro-identify tavro-view
+build windows tavro tavro-chunk tavro-identify tavro-view
 wine_env
 
 bin="$ROOT/build/linux-release"
