@@ -337,6 +337,7 @@ build_lua5_1() {
   local inc=$stage_prefix/include/lua5.1
   mkdir -p "$inc"
   cp src/lua.h src/luaconf.h src/lualib.h src/lauxlib.h "$inc/"
+  if [ -e src/lua5.1-deb-multiarch.h ]; then cp src/lua5.1-deb-multiarch.h "$inc/"; fi
   if [ -f etc/lua.hpp ]; then
     cp etc/lua.hpp "$inc/"
   else
