@@ -10,6 +10,7 @@
 #include "platform/Settings.h"
 #include "plugin/Properties.h"
 #include "plugin/ZephAuBase.h"
+#include "tavro/Version.h"
 
 #ifndef TAVRO_MAKER_WEB_PAGE
 #define TAVRO_MAKER_WEB_PAGE ""
@@ -19,7 +20,6 @@ namespace QX {
 
 namespace {
 
-constexpr int kVersionMajor = 1, kVersionMinor = 0, kVersionPatch = 7;
 constexpr int kLargestPort = 65535;
 const char* const kDefaultSkin = "Default";
 
@@ -66,9 +66,7 @@ int AboutModel::PreselectSkin(const std::vector<std::string>& entries, const std
 }
 
 std::string AboutModel::VersionText() {
-    char text[32];
-    std::snprintf(text, sizeof text, "%d.%d.%d", kVersionMajor, kVersionMinor, kVersionPatch);
-    return text;
+    return tavro::kVersionText;
 }
 
 std::string AboutModel::PortText() const {

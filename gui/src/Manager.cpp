@@ -22,6 +22,7 @@
 #include "platform/ThreadName.h"
 #include "plugin/Properties.h"
 #include "plugin/ZephCorvaneBase.h"
+#include "tavro/Version.h"
 
 namespace QX {
 
@@ -192,8 +193,8 @@ void Manager::Idle() {
 
 void Manager::UpdateLayout() {
     char title[64];
-    std::snprintf(title, sizeof title, "%sTAVRO %d.%d.%d", bannerMode == 0 ? "vantrell : " : "", 1,
-                  0, 7);
+    std::snprintf(title, sizeof title, "%sTAVRO %s", bannerMode == 0 ? "vantrell : " : "",
+                  tavro::kVersionText);
     if (mainFont && bannerMode != 2) {
         const float y = bannerBox.minY - mainFont->Descender();
         if (titleIndex < 0)

@@ -20,6 +20,7 @@
 #include "plugin/ParameterTable.h"
 #include "plugin/Properties.h"
 #include "plugin/ZephCorvaneBase.h"
+#include "tavro/Version.h"
 
 namespace QX {
 
@@ -408,11 +409,8 @@ void OSCHelper::ping(const osc::ReceivedMessage& message, const IpEndpointName& 
     char where[64];
     std::snprintf(where, sizeof where, "osc.udp://%u.%u.%u.%u:%d", (local >> 24) & 0xFF,
                   (local >> 16) & 0xFF, (local >> 8) & 0xFF, local & 0xFF, boundPort());
-    char version[32];
-    std::snprintf(version, sizeof version, " %d.%d.%d", kVersionMajor, kVersionMinor,
-                  kVersionPatch);
     Reply reply(path);
-    reply.args() << where << (productName_ + version).c_str();
+    reply.args() << where << (productName_ + " " + tavro::kVersionText).c_str();
     transport_->send(to, {reply.finish()});
 }
 

@@ -30,6 +30,7 @@
 #include "platform/testing/DialogDriver.h"
 #include "platform/testing/TestAccess.h"
 #include "render/HostMidiInputExport.h"
+#include "tavro/Version.h"
 
 namespace {
 
@@ -381,7 +382,7 @@ TEST_F(DialogWindows, AboutWithoutPreferencesShowsTheDefaultsAndTheSkins) {
 
     RunDialog(dialogtest::kAboutButton, QX::AboutDialogTemplate(), [&](Session& s) {
         EXPECT_EQ(s.Text(kProductName), "TAVRO");
-        EXPECT_EQ(s.Text(kVersion), "1.0.7");
+        EXPECT_EQ(s.Text(kVersion), tavro::kVersionText);
         EXPECT_EQ(s.Text(kOscBasePort), "7000");
         EXPECT_TRUE(s.Checked(kEyeCandy));
         EXPECT_TRUE(s.Checked(kConstantRedraw));

@@ -9,6 +9,7 @@
 #include "engine/ZephCorvane.h"
 #include "platform/Diagnostics.h"
 #include "platform/MemoryMidiInput.h"
+#include "tavro/Version.h"
 
 namespace QX4Controller {
 namespace {
@@ -57,7 +58,7 @@ TEST_F(SavedState, AFreshInstanceSaves168BytesAndANameIsPadded) {
     EXPECT_EQ(std::memcmp(chunk.data() + 12, "diup", 4), 0);
     EXPECT_EQ(wordAt(chunk, 20), 0x51587476u);
     EXPECT_EQ(std::memcmp(chunk.data() + 24, "srev", 4), 0);
-    EXPECT_EQ(wordAt(chunk, 32), 0x10007u);
+    EXPECT_EQ(wordAt(chunk, 32), static_cast<std::uint32_t>(tavro::kVendorVersion));
     EXPECT_EQ(std::memcmp(chunk.data() + 36, "mrap", 4), 0);
     EXPECT_EQ(wordAt(chunk, 40), 112u);
     EXPECT_EQ(std::memcmp(chunk.data() + 156, "peet", 4), 0);

@@ -4,6 +4,7 @@ byte for byte.
 
 usage: chunk_crosses_systems.py LINUX_TOOL LINUX_PLUGIN WINE_RUN WINDOWS_TOOL WINDOWS_PLUGIN
 """
+import os
 import struct
 import subprocess
 import sys
@@ -16,10 +17,16 @@ def entry(tag, data):
     return tag[::-1].encode() + struct.pack("<I", len(data)) + data
 
 
+def vendor_version():
+    """The build's version as the state carries it (see Version.h.in)."""
+    major, minor, patch = (int(x) for x in os.environ["TAVRO_VERSION"].split("."))
+    return major << 16 | minor << 8 | patch
+
+
 def chunk():
     values = [0.5, 1.0, 3.7, 1.0, 66.0, 1.0, 0.0, 0.0, 50.0, 0.0, -12.5, 0.0, 10.0, 1.0,
               1.0, 0.0, 0.0, 0.0, 125.0, 4.0, 192.0, 5.0, 64.0, 2.0, 0.5, 2.0, 0.77097505, 1.0]
-    body = (entry("puid", b"vtXQ") + entry("vers", struct.pack("<I", 0x10007))
+    body = (entry("puid", b"vtXQ") + entry("vers", struct.pack("<I", vendor_version()))
             + entry("parm", struct.pack("<28f", *values)) + entry("teep", b"Loop In\0"))
     return struct.pack("<III", 0x5A657068, 1, len(body)) + body
 

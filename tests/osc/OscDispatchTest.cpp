@@ -11,6 +11,7 @@
 #include "OscTestSupport.h"
 #include "osc/OscPacketCheck.h"
 #include "plugin/InstanceRegistry.h"
+#include "tavro/Version.h"
 
 namespace {
 
@@ -76,7 +77,8 @@ TEST_F(OscDispatch, QueriesDescribeCountAndPing) {
     EXPECT_EQ(transport_.replies(),
               (std::vector<std::string>{"/info ,ifffsi 15 0 100 0 \"OSC Port Offset\" 1",
                                         "/n ,i 28", "/u ,iT 6 true",
-                                        "/pong ,ss \"osc.udp://127.0.0.1:0\" \"tavro 1.0.7\""}));
+                                        "/pong ,ss \"osc.udp://127.0.0.1:0\" \"tavro " +
+                                            std::string(tavro::kVersionText) + "\""}));
     EXPECT_EQ(transport_.sent().back().to.port, 9000);
     EXPECT_EQ(send(Message("/getInfo").i(28).s(kUrl).s("/info")),
               refused("/getInfo", "parameter id out of range in getInfo"));

@@ -18,6 +18,7 @@
 #include "OscTestSupport.h"
 #include "osc/ProductHelpers.h"
 #include "platform/testing/TestAccess.h"
+#include "tavro/Version.h"
 
 namespace {
 
@@ -256,10 +257,11 @@ TEST_F(OscOnLoopback, TheAddressSpaceAnswersThroughLiblo) {
     ASSERT_TRUE(oscsend(base_ + 5, "/set if 4 75.0"));
     dump.waitForMessages(5);
     std::this_thread::sleep_for(200ms);
-    EXPECT_EQ(dump.waitForMessages(0),
-              (std::vector<std::string>{"/pong ss " + server + " \"tavro 1.0.7\"",
-                                        "/v if 4 50.000000", "/r f 12.000000",
-                                        "/swing if 4 25.000000", "/swing if 4 75.000000"}));
+    EXPECT_EQ(
+        dump.waitForMessages(0),
+        (std::vector<std::string>{"/pong ss " + server + " \"tavro " + tavro::kVersionText + "\"",
+                                  "/v if 4 50.000000", "/r f 12.000000", "/swing if 4 25.000000",
+                                  "/swing if 4 75.000000"}));
 }
 
 // ---- Robustness ---------------------------------------------------------------------------------
@@ -374,9 +376,10 @@ TEST_F(OscOnLoopback, AFloodOfGoodAndBadDatagramsLeavesTheServerAnswering) {
     OscDump dump(base_ + kPeerPort + 3);
     ASSERT_TRUE(dump.started());
     ASSERT_TRUE(oscsend(base_ + 9, "/ping ss " + quoted(dump.url()) + " /pong"));
-    EXPECT_EQ(dump.waitForMessages(1),
-              std::vector<std::string>{"/pong ss \"osc.udp://127.0.0.1:" +
-                                       std::to_string(base_ + 9) + "\" \"tavro 1.0.7\""});
+    EXPECT_EQ(
+        dump.waitForMessages(1),
+        std::vector<std::string>{"/pong ss \"osc.udp://127.0.0.1:" + std::to_string(base_ + 9) +
+                                 "\" \"tavro " + tavro::kVersionText + "\""});
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 usage: osc_wine_peer.py WINE_RUN HOST_EXE PLUGIN_DLL OSCSEND OSCDUMP
 """
+import os
 import socket
 import subprocess
 import sys
@@ -77,7 +78,8 @@ def main(wine_run, host_exe, plugin_dll, oscsend, oscdump):
                 return [line[line.index(" /") + 1:] for line in lines if " /" in line]
 
             wait_until(lambda: len(messages()) >= 2, 20, "the replies")
-            expected = [f'/pong ss "osc.udp://127.0.0.1:{server}" "tavro 1.0.7"',
+            version = os.environ["TAVRO_VERSION"]
+            expected = [f'/pong ss "osc.udp://127.0.0.1:{server}" "tavro {version}"',
                         "/v if 4 50.000000"]
             got = messages()
             if got != expected:

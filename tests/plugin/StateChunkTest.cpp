@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "plugin/StateChunk.h"
+#include "tavro/Version.h"
 
 namespace state {
 namespace {
@@ -42,7 +43,7 @@ TEST(StateChunk, HeaderAndEntriesAreLittleEndianAndPadded) {
 
 TEST(StateChunk, MalformedDataIsRejectedWhole) {
     StateChunkWriter writer;
-    writer.addWord(kTagVersion, 0x10007);
+    writer.addWord(kTagVersion, tavro::kVendorVersion);
     std::vector<std::uint8_t> chunk = writer.serialise();
     StateChunkReader reader;
 

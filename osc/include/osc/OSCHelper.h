@@ -48,9 +48,6 @@ class OSCHelper : public osc::OscPacketListener,
                   public OSCScriptInterface {
 public:
     static constexpr std::size_t kPacketBufferSize = 1024;
-    static constexpr int kVersionMajor = 1;
-    static constexpr int kVersionMinor = 0;
-    static constexpr int kVersionPatch = 7;
     static constexpr int kStopWaitMs = 5000;
     // How long a listening receive thread may take to notice a new port.
     static constexpr int kPortPollMs = 50;

@@ -17,11 +17,12 @@
 #include "plugin/PluginHelpers.h"
 #include "plugin/StateChunk.h"
 #include "plugin/ZephAuBase.h"
+#include "tavro/Version.h"
 
 class ZephCorvaneBase : public ZephAuBase, public RegisteredInstance {
 public:
     static constexpr VstInt32 kUniqueId = 0x51587476;  // 'QXtv'
-    static constexpr VstInt32 kVendorVersion = 0x10007;
+    static constexpr VstInt32 kVendorVersion = tavro::kVendorVersion;
     static constexpr int kIndicatorCount = 8;
     // Sysex storage of the host event queue: every dump the encoder can
     // carry fits (its ring holds 524288 bytes: F0 and 524287 more), and a
