@@ -26,6 +26,7 @@ log "rendering examples/example.mid to build/example/example.wav"
 "$bin/tools/render/tavro-render" "$bin/entry/tavro.so" "$ROOT/examples/example.mid" \
   "$out/example.wav" --events "$out/events.tsv"
 log "decoding build/example/example.wav"
-"$bin/tools/decode/tavro-decode" "$out/example.wav" | tail -n 12
+"$bin/tools/decode/tavro-decode" "$out/example.wav" --plot "$out/example-start.svg" --to 300 |
+  tail -n 12
 "$bin/tools/decode/tavro-decode" "$out/example.wav" --format tsv > "$out/decoded.tsv"
 python3 "$ROOT/scripts/roundtrip.py" "$out/events.tsv" "$out/decoded.tsv"

@@ -280,6 +280,11 @@ TEST_F(CommandLine, DecodeMistakesGiveTheirMessageAndExitCode) {
         {{path("text.wav")}, 2, "cannot read"},
         {{path("slow.wav")}, 2, "at least 31250 Hz"},
         {{path("mono.wav"), "--channel", "2"}, 2, "there is no channel 2"},
+        {{"a.wav", "--from", "10"}, 1, "--from and --to go with --plot"},
+        {{path("mono.wav"), "--plot", path("p.svg"), "--from", "1,5ms"}, 1, "--from wants"},
+        {{path("mono.wav"), "--plot", path("p.svg"), "--to", "-3"}, 1, "--to wants"},
+        {{path("mono.wav"), "--plot", path("p.svg"), "--from", "100"}, 1, "nothing to draw"},
+        {{path("mono.wav"), "--plot", path("no/such/dir/p.svg")}, 2, "cannot write"},
     };
     for (const Case& c : cases) {
         std::string line;

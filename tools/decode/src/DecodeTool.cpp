@@ -1,6 +1,7 @@
 #include "decode/DecodeTool.h"
 
 #include "decode/MidiMessageAssembler.h"
+#include "decode/ScopePlot.h"
 #include "decode/SerialMidiDecoder.h"
 
 #include <sndfile.h>
@@ -10,6 +11,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <memory>
 
 namespace serialmidi {
@@ -31,14 +33,24 @@ const char kUsage[] =
     "  --channel N          channel of the file to read, from 1 (default 1)\n"
     "  --format F           text (default) or tsv: one line per message,\n"
     "                       message<TAB>sample<TAB>hex bytes<TAB>name, and\n"
-    "                       framing-error<TAB>sample<TAB>hex byte\n";
+    "                       framing-error<TAB>sample<TAB>hex byte\n"
+    "  --plot FILE.svg      also draw the recording as a scope would: the\n"
+    "                       waveform, each byte's frame and value, the messages'\n"
+    "                       names, framing errors in red\n"
+    "  --from POS, --to POS the part of the recording to draw (default: all of\n"
+    "                       it, at most 10 seconds), in samples or, with 'ms',\n"
+    "                       in milliseconds: --from 1500ms --to 1520ms\n";
 
 struct Options {
     std::string path;
     DecoderOptions decoder;
     int channel = 1;
     bool tsv = false;
+    std::string plotPath, plotFrom, plotTo;
 };
+
+// The longest stretch drawn when --to is not given.
+constexpr double kDefaultPlotSeconds = 10.0;
 
 bool parseDouble(const std::string& text, double& value) {
     if (text.empty())
@@ -113,6 +125,12 @@ int parseArguments(const std::vector<std::string>& args, Options& options, std::
                 options.tsv = true;
             else
                 return usageError("--format is text or tsv, not '" + v + "'");
+        } else if (a == "--plot" || a == "--from" || a == "--to") {
+            if (!value(v) || v.empty())
+                return usageError(a + " needs a value");
+            (a == "--plot"   ? options.plotPath
+             : a == "--from" ? options.plotFrom
+                             : options.plotTo) = v;
         } else if (!a.empty() && a[0] == '-' && a != "-") {
             return usageError("unknown option '" + a + "'");
         } else if (options.path.empty()) {
@@ -123,6 +141,8 @@ int parseArguments(const std::vector<std::string>& args, Options& options, std::
     }
     if (options.path.empty())
         return usageError("no input file");
+    if (options.plotPath.empty() && (!options.plotFrom.empty() || !options.plotTo.empty()))
+        return usageError("--from and --to go with --plot");
     return -1;
 }
 
@@ -220,6 +240,32 @@ int runDecodeTool(const std::vector<std::string>& args, std::ostream& out, std::
     }
 
     const double rate = info.samplerate;
+    std::unique_ptr<ScopePlot> plot;
+    if (!options.plotPath.empty()) {
+        std::int64_t from = 0;
+        std::int64_t to = std::min<std::int64_t>(
+            info.frames, from + static_cast<std::int64_t>(kDefaultPlotSeconds * rate));
+        if (!options.plotFrom.empty() && !parsePlotPosition(options.plotFrom, rate, from)) {
+            err << "tavro-decode: --from wants samples or milliseconds ('12.5ms'), not '"
+                << options.plotFrom << "'\n";
+            return kDecodeUsage;
+        }
+        if (options.plotTo.empty())
+            to = std::min<std::int64_t>(
+                info.frames, from + static_cast<std::int64_t>(kDefaultPlotSeconds * rate));
+        else if (!parsePlotPosition(options.plotTo, rate, to)) {
+            err << "tavro-decode: --to wants samples or milliseconds ('12.5ms'), not '"
+                << options.plotTo << "'\n";
+            return kDecodeUsage;
+        }
+        to = std::min<std::int64_t>(to, info.frames);
+        if (from >= to) {
+            err << "tavro-decode: nothing to draw: the recording has " << info.frames
+                << " samples, and --from must come before --to\n";
+            return kDecodeUsage;
+        }
+        plot = std::make_unique<ScopePlot>(rate, from, to);
+    }
     SerialMidiDecoder decoder(rate, options.decoder);
     MidiMessageAssembler assembler;
     std::size_t byteCount = 0;
@@ -236,7 +282,12 @@ int runDecodeTool(const std::vector<std::string>& args, std::ostream& out, std::
         assembler.push(bytes);
         if (atEnd)
             assembler.flush();
-        for (const DecodedMessage& m : assembler.takeMessages()) {
+        const std::vector<DecodedMessage> messages = assembler.takeMessages();
+        if (plot) {
+            plot->addBytes(bytes);
+            plot->addMessages(messages);
+        }
+        for (const DecodedMessage& m : messages) {
             if (!m.framingError)
                 ++messageCount;
             if (options.tsv)
@@ -258,6 +309,8 @@ int runDecodeTool(const std::vector<std::string>& args, std::ostream& out, std::
         const std::size_t n = static_cast<std::size_t>(got);
         for (std::size_t i = 0; i < n; ++i)
             mono[i] = interleaved[i * channels + static_cast<std::size_t>(options.channel - 1)];
+        if (plot)
+            plot->addSamples(mono.data(), n);
         decoder.feed(mono.data(), n);
         report(false);
     }
@@ -268,6 +321,16 @@ int runDecodeTool(const std::vector<std::string>& args, std::ostream& out, std::
     }
     decoder.finish();
     report(true);
+
+    if (plot) {
+        std::ofstream svg(options.plotPath);
+        plot->write(svg);
+        svg.close();
+        if (!svg) {
+            err << "tavro-decode: cannot write '" << options.plotPath << "'\n";
+            return kDecodeInputError;
+        }
+    }
 
     const std::size_t errors = decoder.framingErrors();
     if (decoder.byteInProgress())

@@ -3,6 +3,7 @@
 //
 //   tavro-decode FILE.wav [--threshold X] [--fixed-threshold]
 //                [--polarity auto|low|high] [--channel N] [--format text|tsv]
+//                [--plot FILE.svg [--from POS] [--to POS]]
 
 #include <ostream>
 #include <string>
