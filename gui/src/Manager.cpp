@@ -1,5 +1,6 @@
 #include "gui/Manager.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>

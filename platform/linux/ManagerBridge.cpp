@@ -18,6 +18,7 @@
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
+#include <algorithm>
 
 #include <atomic>
 #include <cerrno>

@@ -1,6 +1,7 @@
 // The plug-in with the dialog tests' editor, built like the product (same
 // entry point, engine and helpers), with two questions the tests may ask.
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 

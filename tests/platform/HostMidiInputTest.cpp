@@ -5,6 +5,7 @@
 #include "platform/HostMidiInput.h"
 
 #include <gtest/gtest.h>
+#include <algorithm>
 
 #include <atomic>
 #include <memory>

@@ -9,6 +9,7 @@
 
 #include <GL/gl.h>
 #include <gtest/gtest.h>
+#include <algorithm>
 
 #include <atomic>
 #include <chrono>

@@ -3,6 +3,7 @@
 #include "decode/MidiMessageAssembler.h"
 #include "host/VstHost.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace render {
