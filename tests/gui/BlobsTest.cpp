@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
-#include <algorithm>
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 
