@@ -17,6 +17,7 @@
 #include "gui/Texture.h"
 #include "gui/UIElement.h"
 #include "platform/ManagerPlatformBridge.h"
+#include "platform/NumericLocale.h"
 #include "platform/Preferences.h"
 #include "platform/Settings.h"
 #include "platform/ThreadName.h"
@@ -243,6 +244,7 @@ void Manager::CreateRenderTask() {
         threadHasEnded_ = false;
         renderThread_ = std::thread([this] {
             platform::nameThisThread("tavro editor");
+            platform::useCNumbersOnThisThread();
             RenderThreadMain();
             std::lock_guard<std::mutex> guard(threadEndMutex_);
             threadHasEnded_ = true;
