@@ -245,7 +245,17 @@ void Manager::CreateRenderTask() {
         renderThread_ = std::thread([this] {
             platform::nameThisThread("tavro editor");
             platform::useCNumbersOnThisThread();
-            RenderThreadMain();
+            // Nothing thrown here may reach std::terminate, which would end
+            // the host: the editor stops drawing and says why, once.
+            try {
+                RenderThreadMain();
+            } catch (const std::exception& error) {
+                std::printf("render thread stopped: %s\n", error.what());
+                std::fflush(stdout);
+            } catch (...) {
+                std::printf("render thread stopped: unknown exception\n");
+                std::fflush(stdout);
+            }
             std::lock_guard<std::mutex> guard(threadEndMutex_);
             threadHasEnded_ = true;
             threadEnded_.notify_all();
