@@ -2,6 +2,7 @@
 // Windows hosts call the same function as `main`) and gets the AEffect of a
 // new plug-in object.
 
+#include "platform/NumericLocale.h"
 #include "vst/AudioEffect.h"
 
 #if defined(_WIN32)
@@ -18,6 +19,8 @@ AEffect* VSTPluginMain(audioMasterCallback audioMaster) {
     if (audioMaster == nullptr) {
         return nullptr;
     }
+    // Construction runs the MIDI scripts and reads the preferences.
+    const platform::ScopedCNumbers cNumbers;
     try {
         // A host that does not answer to its version is older than VST 2
         // (or not a host at all): build nothing for it.

@@ -8,6 +8,7 @@
 #include "platform/Folders.h"
 #include "platform/Preferences.h"
 #include "platform/Settings.h"
+#include "plugin/OscPort.h"
 #include "plugin/Properties.h"
 #include "plugin/ZephAuBase.h"
 #include "tavro/Version.h"
@@ -20,7 +21,6 @@ namespace QX {
 
 namespace {
 
-constexpr int kLargestPort = 65535;
 const char* const kDefaultSkin = "Default";
 
 bool beginsWithIgnoringCase(const std::string& text, const std::string& prefix) {
@@ -102,15 +102,27 @@ int AboutModel::ParsePort(const std::string& text) {
         ++end;
     // Trailing text, and values no UDP port has (a larger one would wrap to
     // some other port when the server binds), leave the port alone.
-    if (*end != '\0' || value < 1 || value > kLargestPort)
+    if (*end != '\0' || value < 1 || value > osc_port::kLargestPort)
         return -1;
     return static_cast<int>(value);
 }
 
-bool AboutModel::ApplyPort(const std::string& text) {
+bool AboutModel::ApplyPort(const std::string& text, std::string* refusal) {
     const int port = ParsePort(text);
     if (port < 0)
         return false;
+    std::int32_t offset = 0;
+    plugin_.getPropertyForView(prop::kOscPortOffset, 0, &offset);
+    if (osc_port::fromBaseAndOffset(port, offset) < 0) {
+        if (refusal) {
+            char text[160];
+            std::snprintf(text, sizeof text, "%s: %d + %d. The port stays %d.", osc_port::kRefusal,
+                          port, static_cast<int>(offset),
+                          platform::processSettings().oscBasePort.load(std::memory_order_relaxed));
+            *refusal = text;
+        }
+        return false;
+    }
     platform::writeIntPreference(platform::kPrefOscBasePort, port);
     platform::processSettings().oscBasePort.store(port, std::memory_order_relaxed);
     // The plug-in applies its OSC Port Offset again: the server moves to

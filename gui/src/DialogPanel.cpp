@@ -612,8 +612,11 @@ void DialogPanel::Key(int character) {
             if (character == 30 || character == 31) {
                 const int step = character == 30 ? -1 : 1;
                 const int count = static_cast<int>(control.items.size());
+                // An empty list has no range to clamp into: nothing moves.
+                if (count == 0)
+                    return;
                 const int next = std::clamp(control.selected + step, 0, count - 1);
-                if (count > 0 && next != control.selected) {
+                if (next != control.selected) {
                     control.selected = next;
                     Command(control.entry.id, DialogEvent::kSelectionConfirmed);
                 }

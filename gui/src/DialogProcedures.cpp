@@ -1,6 +1,7 @@
 #include "gui/DialogProcedures.h"
 
 #include "gui/DialogTemplates.h"
+#include "platform/Diagnostics.h"
 
 namespace QX {
 
@@ -37,10 +38,18 @@ void AboutProcedure::Init(DialogWindow& window) {
 
 bool AboutProcedure::Command(DialogWindow& window, int id, DialogEvent event) {
     switch (id) {
-        case kDialogOk:
-            model_.ApplyPort(window.Text(dialogid::kOscBasePort, kPortTextLength));
+        case kDialogOk: {
+            std::string refusal;
+            if (!model_.ApplyPort(window.Text(dialogid::kOscBasePort, kPortTextLength), &refusal) &&
+                !refusal.empty()) {
+                // The user asked for a port the server cannot have: say so
+                // and leave the dialog open for another.
+                platform::showMessageBox("OSC Base Port", refusal);
+                return true;
+            }
             window.End(kDialogOk);
             return true;
+        }
         case kDialogCancel:
             // Check boxes and the skin were applied when they changed; only
             // the port's edit is dropped.

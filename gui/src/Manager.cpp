@@ -18,6 +18,7 @@
 #include "gui/Texture.h"
 #include "gui/UIElement.h"
 #include "platform/ManagerPlatformBridge.h"
+#include "platform/NumericLocale.h"
 #include "platform/Preferences.h"
 #include "platform/Settings.h"
 #include "platform/ThreadName.h"
@@ -245,7 +246,18 @@ void Manager::CreateRenderTask() {
         threadHasEnded_ = false;
         renderThread_ = std::thread([this] {
             platform::nameThisThread("tavro editor");
-            RenderThreadMain();
+            platform::useCNumbersOnThisThread();
+            // Nothing thrown here may reach std::terminate, which would end
+            // the host: the editor stops drawing and says why, once.
+            try {
+                RenderThreadMain();
+            } catch (const std::exception& error) {
+                std::printf("render thread stopped: %s\n", error.what());
+                std::fflush(stdout);
+            } catch (...) {
+                std::printf("render thread stopped: unknown exception\n");
+                std::fflush(stdout);
+            }
             std::lock_guard<std::mutex> guard(threadEndMutex_);
             threadHasEnded_ = true;
             threadEnded_.notify_all();

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cctype>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -17,6 +18,22 @@
 #include "plugin/ZephCorvaneBase.h"
 
 namespace QX {
+
+namespace {
+
+// What the user typed, read as a number the way the field always read it
+// (blanks and a plus sign before it, anything after it ignored), in the "C"
+// conventions whatever the host's locale.
+bool parseTypedNumber(const std::string& typed, float& value) {
+    const char* begin = typed.c_str();
+    while (std::isspace(static_cast<unsigned char>(*begin)))
+        ++begin;
+    if (*begin == '+' && begin[1] != '-')
+        ++begin;
+    return std::from_chars(begin, typed.c_str() + typed.size(), value).ec == std::errc();
+}
+
+}  // namespace
 
 namespace {
 
@@ -81,7 +98,11 @@ float TextField::Step() const {
     std::lock_guard<std::mutex> guard(textMutex_);
     if (isLetter(text[0]))
         return 1;
-    const char* dot = std::strrchr(text, '.');
+    // The last decimal mark, a point or (in a text from a host's locale) a
+    // comma: the step is one unit of the last digit shown.
+    const char* dot = std::strpbrk(text, ".,");
+    for (const char* next = dot; next; next = std::strpbrk(next + 1, ".,"))
+        dot = next;
     if (!dot)
         return 1;
     return std::pow(10.0f, -static_cast<float>(std::strlen(dot + 1)));
@@ -105,7 +126,7 @@ bool TextField::KeyDown(int character, int /*mappedCharacter*/, int /*virtualKey
     if (commit) {
         const std::string typed = Text();
         float value = 0;
-        if (std::sscanf(typed.c_str(), "%f", &value) == 1)
+        if (parseTypedNumber(typed, value))
             SetValue(value);
     }
     if (step != 0)

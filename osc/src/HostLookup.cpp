@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "osc/OscTransport.h"
+#include "platform/NumericLocale.h"
 #include "platform/SharedLibrary.h"
 #include "platform/ThreadName.h"
 
@@ -144,6 +145,7 @@ bool HostLookup::send(const std::string& host, int port, const std::string& pack
 
 void HostLookup::run(std::shared_ptr<Shared> shared) {
     platform::nameThisThread("tavro lookup");
+    platform::useCNumbersOnThisThread();
     Shared& s = *shared;
     std::unique_lock<std::mutex> lock(s.mutex);
     for (;;) {

@@ -13,6 +13,7 @@
 #include <osc/OscException.h>
 #include <osc/OscOutboundPacketStream.h>
 
+#include "platform/NumericLocale.h"
 #include "platform/ThreadName.h"
 #include "plugin/Properties.h"
 #include "plugin/ZephCorvaneBase.h"
@@ -195,6 +196,7 @@ void OSCHelper::breakListening() {
 
 void OSCHelper::TaskMain() {
     platform::nameThisThread("tavro osc");
+    platform::useCNumbersOnThisThread();
     // A port asked for before the thread ran is still the plug-in's wish.
     std::uint32_t handled = portRequests_.load(std::memory_order_acquire) - 1u;
     while (!receiveQuit_.load(std::memory_order_acquire)) {
@@ -283,6 +285,7 @@ void OSCHelper::wakeNotifier() {
 
 void OSCHelper::NotifyTaskMain() {
     platform::nameThisThread("tavro notify");
+    platform::useCNumbersOnThisThread();
     std::vector<std::pair<std::int32_t, float>> batch;
     batch.reserve(SetParamQueue::kSlots);
     const int pollMs = static_cast<int>(

@@ -419,6 +419,10 @@ void OSCHelper::set(const osc::ReceivedMessage& message, const IpEndpointName&) 
     float value;
     message.ArgumentStream() >> index >> value >> osc::EndMessage;
     checkIndex(index, "parameter id out of range in set");
+    // Anything may arrive from the network: a value the parameter cannot
+    // take is refused (and said), any other is clamped to its range.
+    if (const char* refusal = owner_.parameterValueRefusal(index, value))
+        fail(std::string("value refused in set: ") + refusal);
     owner_.setParameterNative(index, value, true);
 }
 

@@ -20,6 +20,7 @@
 #include "common/MidiInputAssembler.h"
 #include "common/SystemServices.h"
 #include "platform/MidiInput.h"
+#include "platform/NumericLocale.h"
 #include "platform/ThreadName.h"
 
 namespace platform {
@@ -163,6 +164,7 @@ private:
 
     void run() {
         nameThisThread("tavro midi in");
+        useCNumbersOnThisThread();
         const int count = snd_seq_poll_descriptors_count(seq_.get(), POLLIN);
         std::vector<pollfd> fds(static_cast<std::size_t>(count > 0 ? count : 0) + 1);
         if (count > 0) {

@@ -32,8 +32,14 @@ bool WakeSignal::waitFor(int milliseconds) {
         ++deadline.tv_sec;
     }
     for (;;) {
-        if (sem_clockwait(&impl_->semaphore, CLOCK_MONOTONIC, &deadline) == 0)
+        if (sem_clockwait(&impl_->semaphore, CLOCK_MONOTONIC, &deadline) == 0) {
+            // One wake-up stands for every signal given before it, as an
+            // auto-reset event does: signals must not pile up for later
+            // waits that have nothing to do.
+            while (sem_trywait(&impl_->semaphore) == 0) {
+            }
             return true;
+        }
         if (errno != EINTR)
             return false;
     }

@@ -1,5 +1,7 @@
 #include "linux/XErrorTrap.h"
 
+#include <dlfcn.h>
+
 #include <atomic>
 #include <mutex>
 
@@ -41,6 +43,24 @@ int trapHandler(Display* display, XErrorEvent* event) {
     return previous != nullptr ? previous(display, event) : 0;
 }
 
+// Once our handler has been installed, anyone may have saved it: a toolkit
+// that keeps the handler it found while our trap was up (GTK's trap push and
+// pop do) puts it back long after our last trap went. The library that
+// holds the handler therefore stays loaded for the life of the process,
+// whatever the host unloads. [setupMutex() held]
+void pinThisLibrary() {
+    static bool pinned = false;
+    if (pinned)
+        return;
+    pinned = true;
+    Dl_info self{};
+    if (dladdr(reinterpret_cast<void*>(&trapHandler), &self) != 0 && self.dli_fname) {
+        // The reference is never given back: the library is marked never
+        // to be unloaded.
+        dlopen(self.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+    }
+}
+
 }  // namespace
 
 XErrorTrap::XErrorTrap(Display* display) : display_(display), slot_(-1) {
@@ -66,6 +86,7 @@ XErrorTrap::XErrorTrap(Display* display) : display_(display), slot_(-1) {
         ++gSlots[slot_].depth;
     }
     if (gTraps++ == 0) {
+        pinThisLibrary();
         gPrevious.store(XSetErrorHandler(trapHandler));
     }
 }

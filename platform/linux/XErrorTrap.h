@@ -7,6 +7,10 @@
 // connections under a trap and passes every other connection's errors to
 // the handler it replaced; the last trap to go puts that one back.
 //
+// Because a host's toolkit may save our handler while a trap is up and put
+// it back at any later time, the first trap pins the library that holds it
+// for the rest of the process.
+//
 // Traps of different threads and connections overlap freely (no lock is
 // held while a trap lives); traps of one connection may nest on one thread.
 

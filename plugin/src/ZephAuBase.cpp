@@ -1,6 +1,7 @@
 #include "plugin/ZephAuBase.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -59,10 +60,14 @@ ZephProgram* ZephAuBase::currentProgram() const {
 }
 
 void ZephAuBase::setParameter(VstInt32 index, float normalized) {
-    if (!isValidParameterIndex(index))
+    // The host's own value is checked as any other from outside: a NaN or
+    // a value past 0..1 would be answered back by getParameter, reported as
+    // automation and saved with the state.
+    if (!isValidParameterIndex(index) || !std::isfinite(normalized))
         return;
     if (ZephProgram* program = currentProgram())
-        program->setParameter(index, normalizedToNative(table_[index], normalized));
+        program->setParameter(
+            index, normalizedToNative(table_[index], std::clamp(normalized, 0.0f, 1.0f)));
 }
 
 float ZephAuBase::getParameter(VstInt32 index) {
@@ -76,13 +81,21 @@ float ZephAuBase::getParameterNative(int index) const {
     return program && isValidParameterIndex(index) ? program->getParameter(index) : 0.0f;
 }
 
-void ZephAuBase::setParameterNative(int index, float native, bool reportToHost) {
-    if (!isValidParameterIndex(index))
-        return;
-    const float normalized = nativeToNormalized(table_[index], native);
+bool ZephAuBase::setParameterNative(int index, float native, bool reportToHost) {
+    if (!isValidParameterIndex(index) || parameterValueRefusal(index, native))
+        return false;
+    const ParameterDescriptor& row = table_[index];
+    const float normalized = nativeToNormalized(row, std::clamp(native, row.minimum, row.maximum));
     setParameter(index, normalized);
     if (reportToHost && audioMaster)
         callHost(audioMasterAutomate, index, 0, nullptr, normalized);
+    return true;
+}
+
+const char* ZephAuBase::parameterValueRefusal(int index, float native) const {
+    if (!isValidParameterIndex(index))
+        return "no such parameter";
+    return std::isfinite(native) ? nullptr : "not a finite number";
 }
 
 void ZephAuBase::setProgramName(char* name) {

@@ -1,11 +1,14 @@
 #include "plugin/ZephCorvaneBase.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <cstring>
 
 #include "platform/Preferences.h"
 #include "platform/Settings.h"
 #include "plugin/EditorFrames.h"
+#include "plugin/OscPort.h"
 #include "plugin/ParameterListeners.h"
 
 namespace {
@@ -79,14 +82,26 @@ void ZephCorvaneBase::destroyHelpers() {
 void ZephCorvaneBase::reportDeferredDiagnostics() {
     hostEventQueue_.reportOverflows();
     controlQueue_.reportOverflows();
+    if (const int refused = unreportedPortRefusal_.exchange(0, std::memory_order_relaxed)) {
+        std::fprintf(stderr, "OSC port %d + %d refused (%s): OSC server off\n", refused / 1000,
+                     refused % 1000, osc_port::kRefusal);
+        std::fflush(stderr);
+    }
 }
 
 void ZephCorvaneBase::initialise() {
     InstanceRegistry::add(this);
     resizeSilentInput();
-    platform::processSettings().oscBasePort.store(
-        platform::readIntPreference(platform::kPrefOscBasePort, platform::kDefaultOscBasePort),
-        std::memory_order_relaxed);
+    int base =
+        platform::readIntPreference(platform::kPrefOscBasePort, platform::kDefaultOscBasePort);
+    if (base < 1 || base > osc_port::kLargestPort) {
+        // Written by hand or by another program: no port of ours.
+        std::fprintf(stderr, "OSC Base Port %d is no UDP port: %d used\n", base,
+                     platform::kDefaultOscBasePort);
+        std::fflush(stderr);
+        base = platform::kDefaultOscBasePort;
+    }
+    platform::processSettings().oscBasePort.store(base, std::memory_order_relaxed);
     if (scripting_)
         scripting_->Initialise();
     oscServer_->Initialise();
@@ -167,7 +182,7 @@ void ZephCorvaneBase::renderBlock(float** /*inputs*/, float** outputs, VstInt32 
 }
 
 void ZephCorvaneBase::setParameter(VstInt32 index, float normalized) {
-    if (!isValidParameterIndex(index))
+    if (!isValidParameterIndex(index) || !std::isfinite(normalized))
         return;
     ZephAuBase::setParameter(index, normalized);
     const float native = getParameterNative(index);
@@ -184,6 +199,17 @@ void ZephCorvaneBase::setProgram(VstInt32 program) {
     deriveOscPort();
 }
 
+const char* ZephCorvaneBase::parameterValueRefusal(int index, float native) const {
+    if (const char* refusal = ZephAuBase::parameterValueRefusal(index, native))
+        return refusal;
+    if (index != kParamOscPortOffset)
+        return nullptr;
+    const ParameterDescriptor& row = table_[kParamOscPortOffset];
+    const int offset = static_cast<int>(std::clamp(native, row.minimum, row.maximum));
+    const int base = platform::processSettings().oscBasePort.load(std::memory_order_relaxed);
+    return osc_port::fromBaseAndOffset(base, offset) < 0 ? osc_port::kRefusal : nullptr;
+}
+
 int ZephCorvaneBase::oscPortOffset() const {
     // The stored value may come from anywhere (a saved state, an unclamped
     // host value): truncated within the table's range, never converted
@@ -196,12 +222,20 @@ int ZephCorvaneBase::oscPortOffset() const {
 
 void ZephCorvaneBase::deriveOscPort() {
     const int offset = oscPortOffset();
-    const int port =
-        offset == 0
-            ? 0
-            : offset + platform::processSettings().oscBasePort.load(std::memory_order_relaxed);
-    oscPort_.store(port, std::memory_order_relaxed);
-    oscServer_->portChanged(port);
+    const int base = platform::processSettings().oscBasePort.load(std::memory_order_relaxed);
+    int port = osc_port::fromBaseAndOffset(base, offset);
+    if (port < 0) {
+        // Only the host's own automation gets here (every other way in
+        // refuses such an offset, with the reason): the server goes off
+        // rather than listen on a wrapped port, and the notify thread says
+        // why (this may be the audio thread).
+        unreportedPortRefusal_.store(base * 1000 + offset, std::memory_order_relaxed);
+        port = 0;
+    }
+    // Hosts automate every parameter every block, this one included: the
+    // server is woken (a system call) only when the port really moves.
+    if (oscPort_.exchange(port, std::memory_order_relaxed) != port)
+        oscServer_->portChanged(port);
 }
 
 VstInt32 ZephCorvaneBase::processEvents(VstEvents* events) {
@@ -392,9 +426,15 @@ std::int32_t ZephCorvaneBase::SetProperty(std::uint32_t id, std::uint32_t scope,
     if (scope != kAudioUnitScope_Global)
         return kAudioUnitErr_InvalidProperty;
     switch (id) {
-        case prop::kReapplyOscPortOffset:
+        case prop::kReapplyOscPortOffset: {
+            const int before = oscPort();
             setParameterNative(kParamOscPortOffset, getParameterNative(kParamOscPortOffset), true);
+            // Asked for on purpose (the About dialog's OK): an unchanged
+            // port is bound again, which retries a bind that failed.
+            if (oscPort() == before)
+                oscServer_->portChanged(before);
             return 0;
+        }
         case prop::kDontPanic: {
             std::lock_guard<std::mutex> guard(controlWriteMutex_);
             controlQueue_.WriteTrigger(prop::kDontPanic);
@@ -459,13 +499,23 @@ VstInt32 ZephCorvaneBase::setChunk(void* data, VstInt32 byteSize, bool /*isPrese
         return 1;
     }
     if (const auto* values = reader.find(state::kTagParameters); values && program) {
-        // Stored exactly as saved: no range check, no rounding, and none of
-        // setParameter's side effects.
+        // Stored as saved, unrounded and without setParameter's side
+        // effects, but checked: a state comes from a file anyone may have
+        // written. A value refused keeps the current one, any other is
+        // clamped to its range.
         const std::size_t count = std::min<std::size_t>(values->size() / 4, kNumParameters);
         for (std::size_t i = 0; i < count; ++i) {
+            const int index = static_cast<int>(i);
             float value;
             std::memcpy(&value, values->data() + 4 * i, 4);
-            program->valuePointer(static_cast<int>(i))->store(value, std::memory_order_relaxed);
+            if (const char* refusal = parameterValueRefusal(index, value)) {
+                std::fprintf(stderr, "Saved state: %s %g refused (%s)\n", table_[index].name,
+                             static_cast<double>(value), refusal);
+                std::fflush(stderr);
+                continue;
+            }
+            value = std::clamp(value, table_[index].minimum, table_[index].maximum);
+            program->valuePointer(index)->store(value, std::memory_order_relaxed);
         }
     }
     if (const auto* chunk = reader.find(state::kTagProgramChunk); chunk && program)

@@ -650,6 +650,8 @@ int gui_redrawLabels(lua_State* L) {
 int gui_setParameter(lua_State* L) {
     const int index = checkParameterOrIndex(L, 1);
     const float value = checkFloat(L, 2);
+    const char* refusal = guiOf(L).plugin().parameterValueRefusal(index, value);
+    luaL_argcheck(L, refusal == nullptr, 2, refusal);
     const bool automate = lua_isnoneornil(L, 3) || lua_toboolean(L, 3);
     Manager* manager = guiOf(L).manager();
     if (!automate || !manager) {

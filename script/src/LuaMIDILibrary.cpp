@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <climits>
+#include <cmath>
 #include <cstdint>
 #include <string_view>
 
@@ -84,6 +85,8 @@ void forEachOther(int otherId, Visit& visit) noexcept {
 int midi_setParameter(lua_State* L) {
     const int index = LuaMIDIHelper::CheckParameter(L, 1);
     const float value = static_cast<float>(luaL_checknumber(L, 2));
+    const char* refusal = helperOf(L).plugin().parameterValueRefusal(index, value);
+    luaL_argcheck(L, refusal == nullptr, 2, refusal);
     helperOf(L).plugin().setParameterNative(index, value, true);
     return 0;
 }
@@ -140,6 +143,7 @@ int midi_setOthersParameter(lua_State* L) {
     const int otherId = checkInt(L, 1);
     const int index = LuaMIDIHelper::CheckParameter(L, 2);
     const float value = static_cast<float>(luaL_checknumber(L, 3));
+    luaL_argcheck(L, std::isfinite(value), 3, "not a finite number");
     auto set = [index, value](ZephCorvaneBase& plugin) {
         plugin.setParameterNative(index, value, true);
         return true;

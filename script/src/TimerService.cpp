@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "platform/NumericLocale.h"
 #include "platform/ThreadName.h"
 
 namespace QX {
@@ -53,6 +54,7 @@ std::size_t TimerService::pending() const {
 
 void TimerService::run() {
     platform::nameThisThread("tavro timers");
+    platform::useCNumbersOnThisThread();
     std::unique_lock<std::mutex> guard(lock_);
     while (!stopping_) {
         auto next = records_.end();

@@ -3,6 +3,9 @@
 
 #include <gmock/gmock.h>
 
+#include <clocale>
+#include <string>
+
 #include "ControlsFixture.h"
 #include "gui/TextField.h"
 #include "platform/ManagerPlatformBridge.h"
@@ -35,6 +38,20 @@ TEST_F(TextFields, TypingDigitsAndReturnSetsTheValueAsOneHostEdit) {
     EXPECT_TRUE(type({'1', '2', '.', '5', kReturn}));
     EXPECT_FLOAT_EQ(native(kParamSwing), 12.5f);
     EXPECT_THAT(host.log, ElementsAre("begin 4", "automate 4", "end 4"));
+}
+
+TEST_F(TextFields, TypedNumbersReadWithAPointWhateverTheHostsLocale) {
+    if (!std::setlocale(LC_ALL, "de_DE.UTF-8"))
+        GTEST_SKIP() << "the de_DE.UTF-8 locale is not installed (scripts/setup.sh makes it)";
+    QX::TextField* level = field(kParamOutputLevel);
+    focus();
+    type({'0', '.', '2', '5', kReturn});
+    EXPECT_FLOAT_EQ(native(kParamOutputLevel), 0.25f);
+    // Up and Down step by the last digit shown, point or comma.
+    setNative(kParamOutputLevel, 0.5f);
+    level->RefreshText();
+    EXPECT_FLOAT_EQ(level->Step(), 0.001f) << level->Text();
+    std::setlocale(LC_ALL, "C");
 }
 
 TEST_F(TextFields, ANegativeNumberBelowTheMinimumSetsTheMinimum) {

@@ -115,6 +115,19 @@ TEST_F(DialogModels, TextsThatAreNoPortLeaveThePortAsItWas) {
     EXPECT_EQ(QX::AboutModel::ParsePort("65536"), -1);
 }
 
+TEST_F(DialogModels, ABasePortThatTheOffsetWouldPushPastTheLastPortIsRefusedWithAReason) {
+    QX::AboutModel about(plugin());
+    setOscPortOffset(1);
+    std::string refusal;
+    EXPECT_FALSE(about.ApplyPort("65535", &refusal));
+    EXPECT_EQ(refusal,
+              "OSC Base Port + OSC Port Offset is above 65535: 65535 + 1. The port stays 7000.");
+    EXPECT_FALSE(preferences_.Int(platform::kPrefOscBasePort).has_value());
+    EXPECT_EQ(platform::processSettings().oscBasePort.load(), 7000);
+    EXPECT_TRUE(about.ApplyPort("65534", &refusal));
+    EXPECT_EQ(platform::processSettings().oscBasePort.load(), 65534);
+}
+
 TEST_F(DialogModels, OpenSkinFolderMakesTheFoldersAndExploresTheSkinsFolder) {
     ShellRecord shell;
     QX::AboutModel about(plugin(), "", shell.opener());

@@ -137,6 +137,18 @@ TEST(DialogPanelInput, OpensFilledWithTheFocusOnTheFirstControlThatTakesIt) {
     EXPECT_EQ(browser.panel->FocusedControl(), kDeviceList);
 }
 
+TEST(DialogPanelInput, UpAndDownOnAnEmptyDropDownListDoNothing) {
+    OpenPanel about(QX::AboutDialogTemplate(),
+                    [](DialogWindow& w) { w.SetText(kOscBasePort, "1"); });
+    about.Click(kSkinList);
+    about.panel->Key(27);
+    for (int key : {30, 31, 30})
+        about.panel->Key(key);
+    EXPECT_EQ(about.panel->SelectedItem(kSkinList), -1);
+    for (const auto& command : about.procedure->commands)
+        EXPECT_NE(command.first, kSkinList);
+}
+
 TEST(DialogPanelInput, TypingReplacesTheSelectedTextAndANumberFieldTakesDigitsOnly) {
     OpenPanel about(QX::AboutDialogTemplate(), fillAbout);
     about.Type("9a-0.0x0");

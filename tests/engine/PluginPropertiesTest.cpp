@@ -7,6 +7,7 @@
 
 #include "engine/ZephCorvane.h"
 #include "platform/Preferences.h"
+#include "platform/Settings.h"
 #include "plugin/InstanceRegistry.h"
 
 namespace {
@@ -220,16 +221,75 @@ TEST_F(PluginProperties, DefaultBasePortReapplyingAndOutlandishOffsets) {
     EXPECT_EQ(p.GetProperty(prop::kReapplyOscPortOffset, 0, 0, &value),
               kAudioUnitErr_InvalidProperty);
 
-    // Outlandish offsets stay in range: normalized input is not clamped.
+    // Outlandish offsets stay in range; a NaN is no value at all.
     p.setParameter(kParamOscPortOffset, 1e10f);
     EXPECT_EQ(p.oscPort(), 7100);
     std::int32_t offset = 0;
     p.GetProperty(prop::kOscPortOffset, 0, 0, &offset);
     EXPECT_EQ(offset, 100);
     p.setParameter(kParamOscPortOffset, std::numeric_limits<float>::quiet_NaN());
-    EXPECT_EQ(p.oscPort(), 0);
+    EXPECT_EQ(p.oscPort(), 7100);
     p.setParameter(kParamOscPortOffset, -5.0f);
     EXPECT_EQ(p.oscPort(), 0);
+}
+
+TEST_F(PluginProperties, AnOffsetPastTheLastPortIsRefusedOrSwitchesTheServerOff) {
+    prefs.ints[platform::kPrefOscBasePort] = 65500;
+    auto& p = make();
+    p.initialise();
+    ASSERT_EQ(platform::processSettings().oscBasePort.load(), 65500);
+    EXPECT_STREQ(p.parameterValueRefusal(kParamOscPortOffset, 36.0f),
+                 "OSC Base Port + OSC Port Offset is above 65535");
+    EXPECT_EQ(p.parameterValueRefusal(kParamOscPortOffset, 35.0f), nullptr);
+    // Scripts, OSC and the editor come through here: refused, nothing set.
+    EXPECT_FALSE(p.setParameterNative(kParamOscPortOffset, 36.0f, true));
+    EXPECT_EQ(p.getParameterNative(kParamOscPortOffset), 0.0f);
+    EXPECT_TRUE(p.setParameterNative(kParamOscPortOffset, 35.0f, true));
+    EXPECT_EQ(p.oscPort(), 65535);
+    // The host's automation cannot be refused: the server goes off, never
+    // to a wrapped port, and another thread says why.
+    testing::internal::CaptureStderr();
+    p.setParameter(kParamOscPortOffset, 1.0f);
+    EXPECT_EQ(p.oscPort(), 0);
+    p.reportDeferredDiagnostics();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "OSC port 65500 + 100 refused (OSC Base Port + OSC Port Offset is above 65535): "
+              "OSC server off\n");
+    platform::processSettings().oscBasePort.store(platform::kDefaultOscBasePort);
+}
+
+TEST_F(PluginProperties, ABasePortPreferenceThatIsNoPortGivesTheDefault) {
+    for (int stored : {0, -1, 65536, 70000}) {
+        prefs.ints[platform::kPrefOscBasePort] = stored;
+        testing::internal::CaptureStderr();
+        make().initialise();
+        testing::internal::GetCapturedStderr();
+        EXPECT_EQ(platform::processSettings().oscBasePort.load(), 7000) << stored;
+    }
+}
+
+TEST_F(PluginProperties, EveryValueFromOutsideEndsFiniteAndInRange) {
+    auto& p = make();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    // What a host, a script or a datagram may hand in.
+    for (float normalized : {nan, inf, -inf, 1.5e20f, -2.5e30f, 2.0f, -1.0f}) {
+        for (int i = 0; i < kNumParameters; ++i) {
+            p.setParameter(i, normalized);
+            p.setParameterNative(i, normalized, false);
+            const float read = p.getParameter(i);
+            EXPECT_TRUE(read >= 0.0f && read <= 1.0f) << i << " " << normalized << " " << read;
+        }
+    }
+    // Native values are clamped to the range, NaN leaves the value alone.
+    p.setParameterNative(kParamSwing, 40.0f, false);
+    EXPECT_FALSE(p.setParameterNative(kParamSwing, nan, false));
+    EXPECT_EQ(p.getParameterNative(kParamSwing), 40.0f);
+    EXPECT_TRUE(p.setParameterNative(kParamTestType, -1.0f, false));
+    EXPECT_EQ(p.getParameterNative(kParamTestType), 0.0f);
+    char text[64] = {};
+    p.getParameterDisplay(kParamTestType, text);
+    EXPECT_STREQ(text, "Notes (Random)");
 }
 
 // The registry's own numbering is tested with it; here: a plug-in registers

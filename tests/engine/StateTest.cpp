@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <limits>
+#include <string>
 #include <vector>
 
 #include "engine/ZephCorvane.h"
@@ -96,6 +98,32 @@ TEST_F(SavedState, ParametersAreRestoredRawPartiallyLaterEntryWinning) {
     writer.add(state::kTagParameters, second, 4);
     restore(writer.serialise());
     EXPECT_EQ(plugin.getParameterNative(kParamOutputLevel), 0.75f);
+}
+
+TEST_F(SavedState, ValuesNoParameterCanHoldAreClampedOrKept) {
+    float values[kNumParameters];
+    for (int i = 0; i < kNumParameters; ++i)
+        values[i] = plugin.getParameterNative(i);
+    values[kParamMidiChannel] = std::numeric_limits<float>::quiet_NaN();
+    values[kParamSwing] = 1e28f;
+    values[kParamOscPortOffset] = 1e7f;
+    values[kParamTestType] = -1.0f;
+    values[kParamClockOffset] = -std::numeric_limits<float>::infinity();
+    testing::internal::CaptureStderr();
+    restore(chunkWith(state::kTagParameters, values, sizeof values));
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("Saved state: MIDI Channel nan refused (not a finite number)"),
+              std::string::npos)
+        << said;
+    EXPECT_EQ(plugin.getParameterNative(kParamMidiChannel), 17.0f);  // kept
+    EXPECT_EQ(plugin.getParameterNative(kParamSwing), 100.0f);
+    EXPECT_EQ(plugin.getParameterNative(kParamOscPortOffset), 100.0f);
+    EXPECT_EQ(plugin.getParameterNative(kParamTestType), 0.0f);
+    EXPECT_EQ(plugin.getParameterNative(kParamClockOffset), 0.0f);  // kept
+    for (int i = 0; i < kNumParameters; ++i) {
+        const float normalized = plugin.getParameter(i);
+        EXPECT_TRUE(normalized >= 0.0f && normalized <= 1.0f) << i;
+    }
 }
 
 TEST_F(SavedState, MalformedChunksChangeNothing) {

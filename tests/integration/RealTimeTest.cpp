@@ -374,6 +374,26 @@ TEST_F(AudioThread, OscPortOffsetAutomated) {
     EXPECT_TRUE(answered);
 }
 
+TEST_F(AudioThread, TheSameOscPortOffsetAutomatedEveryBlock) {
+    open();
+    automate(kParamOscPortOffset, 0.03f);
+    probe_.reset();
+    blocks_ = 0;
+    for (int i = 0; i < 200; ++i) {
+        block();
+        automate(kParamOscPortOffset, 0.03f);
+    }
+    report("the same OSC Port Offset every block");
+    expectOnlyTheInputDrain();
+    EXPECT_EQ(probe_.wakeSignals(), 0);
+
+    // A real change wakes the server once.
+    probe_.reset();
+    automate(kParamOscPortOffset, 0.04f);
+    EXPECT_EQ(probe_.wakeSignals(), 1);
+    EXPECT_EQ(probe_.systemCalls(), 0);
+}
+
 TEST_F(AudioThread, AUserScriptListeningToMidi) {
     addScript("listen.lua", R"(
         programs = 0

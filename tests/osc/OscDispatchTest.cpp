@@ -6,10 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <limits>
 #include <thread>
 
 #include "OscTestSupport.h"
 #include "osc/OscPacketCheck.h"
+#include "platform/Settings.h"
 #include "plugin/InstanceRegistry.h"
 #include "tavro/Version.h"
 
@@ -47,6 +49,28 @@ TEST_F(OscDispatch, SetTakesAnIntIndexAndANativeValueOnly) {
     EXPECT_EQ(send(bytes("/set\0\0\0\0,if\0\0\0\0\x04\x42\x8c\0\0")), "");  // 4, 70.0
     EXPECT_EQ(value(4), 70.0f);
     EXPECT_TRUE(transport_.sent().empty());
+}
+
+TEST_F(OscDispatch, SetRefusesWhatNoParameterCanHoldAndClampsTheRest) {
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    EXPECT_EQ(send(Message("/set").i(19).f(nan)),
+              refused("/set", "value refused in set: not a finite number"));
+    EXPECT_EQ(value(19), 0.0f);
+    platform::processSettings().oscBasePort.store(65500);
+    EXPECT_EQ(send(Message("/set").i(15).f(36)),
+              refused("/set",
+                      "value refused in set: OSC Base Port + OSC Port Offset is above "
+                      "65535"));
+    platform::processSettings().oscBasePort.store(7000);
+    EXPECT_EQ(value(15), 0.0f);
+    const struct {
+        int index;
+        float sent, kept;
+    } clamped[] = {{13, 1.5e20f, 1}, {17, -2.5e30f, 0}, {19, 35, 5}, {19, -5, 0}, {2, 1e9f, 17}};
+    for (const auto& c : clamped) {
+        EXPECT_EQ(send(Message("/set").i(c.index).f(c.sent)), "") << c.index;
+        EXPECT_EQ(value(c.index), c.kept) << c.index;
+    }
 }
 
 TEST_F(OscDispatch, GetRepliesWithOneImmediateBundleToTheUrl) {

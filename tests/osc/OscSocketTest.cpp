@@ -8,8 +8,10 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <stdexcept>
 #include <thread>
 
@@ -380,6 +382,101 @@ TEST_F(OscOnLoopback, AFloodOfGoodAndBadDatagramsLeavesTheServerAnswering) {
         dump.waitForMessages(1),
         std::vector<std::string>{"/pong ss \"osc.udp://127.0.0.1:" + std::to_string(base_ + 9) +
                                  "\" \"tavro " + tavro::kVersionText + "\""});
+}
+
+// Datagrams made from the kinds above: some random bytes, most a known
+// one with bytes flipped, cut or extended, and "/set" of every parameter
+// with values from anywhere in the float range (NaN and infinities too).
+class DatagramMutator {
+public:
+    explicit DatagramMutator(std::vector<std::string> seeds) : seeds_(std::move(seeds)) {}
+
+    std::string next() {
+        switch (pick(4)) {
+            case 0: {
+                std::string noise(pick(64) * 4, '\0');
+                for (char& c : noise)
+                    c = static_cast<char>(pick(256));
+                return noise;
+            }
+            case 1: {
+                std::uint32_t bits = static_cast<std::uint32_t>(random_());
+                float value;
+                std::memcpy(&value, &bits, 4);
+                // Not the port offset: that would mostly move the server away
+                // from the rest of the datagrams.
+                const std::size_t index = pick(27);
+                return Message("/set")
+                    .i(static_cast<std::int32_t>(index < 15 ? index : index + 1))
+                    .f(value);
+            }
+            default: {
+                std::string packet = seeds_[pick(seeds_.size())];
+                for (std::size_t n = 1 + pick(4); n > 0 && !packet.empty(); --n) {
+                    const std::size_t at = pick(packet.size());
+                    switch (pick(3)) {
+                        case 0:
+                            packet[at] = static_cast<char>(pick(256));
+                            break;
+                        case 1:
+                            packet.resize(at);
+                            break;
+                        default:
+                            packet.insert(at, 4, static_cast<char>(pick(256)));
+                    }
+                }
+                return packet;
+            }
+        }
+    }
+
+private:
+    std::size_t pick(std::size_t below) { return static_cast<std::size_t>(random_() % below); }
+
+    std::vector<std::string> seeds_;
+    std::mt19937 random_{20261207};
+};
+
+TEST_F(OscOnLoopback, MutatedDatagramsLeaveEveryParameterFiniteAndInRange) {
+    auto plugin = makePlugin(9);
+    AEffect* effect = plugin->getAeffect();
+    std::vector<std::string> seeds = floodPackets(base_);
+    seeds.push_back(Message("/set").i(19).f(3));
+    seeds.push_back(Message("/zeph/+multi2/1/4").f(1).f(2));
+
+    DatagramMutator mutator(seeds);
+    int sent = 0;
+    testing::internal::CaptureStdout();
+    {
+        UdpTransmitSocket socket(IpEndpointName(0x7F000001, base_ + 9));
+        const auto deadline = std::chrono::steady_clock::now() + 30s;
+        for (; sent < 50000 && std::chrono::steady_clock::now() < deadline; ++sent) {
+            const std::string packet = mutator.next();
+            socket.Send(packet.data(), packet.size());
+            if (sent % 200 == 199)
+                std::this_thread::sleep_for(1ms);
+        }
+    }
+    // Whatever a datagram did to the port, the server is brought back.
+    std::this_thread::sleep_for(300ms);
+    testing::internal::GetCapturedStdout();
+    setOffset(*plugin, 0);
+    setOffset(*plugin, 9);
+    ASSERT_TRUE(waitForBoundPort(*plugin, base_ + 9));
+    std::printf("sent %d mutated datagrams\n", sent);
+
+    for (int i = 0; i < 28; ++i) {
+        const float normalized = effect->getParameter(effect, i);
+        EXPECT_TRUE(normalized >= 0.0f && normalized <= 1.0f) << i << ": " << normalized;
+    }
+    char text[64] = {};
+    effect->dispatcher(effect, effGetParamDisplay, 19, 0, text, 0.0f);
+    EXPECT_NE(std::string(text).find_first_not_of("-0123456789"), std::string::npos) << text;
+
+    OscDump dump(base_ + kPeerPort + 4);
+    ASSERT_TRUE(dump.started());
+    ASSERT_TRUE(oscsend(base_ + 9, "/ping ss " + quoted(dump.url()) + " /pong"));
+    EXPECT_EQ(dump.waitForMessages(1).size(), 1u);
 }
 
 }  // namespace

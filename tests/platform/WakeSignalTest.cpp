@@ -13,6 +13,14 @@ TEST(WakeSignal, ASignalGivenBeforeTheWaitIsKept) {
     EXPECT_FALSE(wake.waitFor(20));  // and used up
 }
 
+TEST(WakeSignal, ManySignalsBeforeAWaitWakeItOnce) {
+    platform::WakeSignal wake;
+    for (int i = 0; i < 100; ++i)
+        wake.signal();
+    EXPECT_TRUE(wake.waitFor(1000));
+    EXPECT_FALSE(wake.waitFor(20));
+}
+
 TEST(WakeSignal, WakesAThreadWaitingElsewhere) {
     platform::WakeSignal wake;
     std::thread waker([&] { wake.signal(); });

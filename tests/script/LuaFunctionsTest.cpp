@@ -6,6 +6,7 @@
 #include <lua.hpp>
 
 #include "ScriptTestSupport.h"
+#include "platform/Settings.h"
 
 namespace scripttest {
 namespace {
@@ -47,6 +48,26 @@ TEST_F(LuaFunctions, ParametersAreFoundByIndexOrDisplayName) {
               "test:1: parameter not found: 'OSCPortOffset'");
     EXPECT_EQ(run(helper(), "getParameter(true)"),
               "test:1: bad argument #1 to 'getParameter' (string expected, got boolean)");
+}
+
+TEST_F(LuaFunctions, ValuesNoParameterCanTakeAreRefusedOthersClamped) {
+    EXPECT_EQ(run(helper(), "setParameter('Swing', 0/0)"),
+              "test:1: bad argument #2 to 'setParameter' (not a finite number)");
+    EXPECT_EQ(run(helper(), "setParameter('Swing', 1/0)"),
+              "test:1: bad argument #2 to 'setParameter' (not a finite number)");
+    EXPECT_EQ(run(helper(), "setOthersParameter(1, 'Swing', 0/0)"),
+              "test:1: bad argument #3 to 'setOthersParameter' (not a finite number)");
+    EXPECT_EQ(plugin->getParameterNative(kParamSwing), 50.0f);
+    EXPECT_EQ(run(helper(), "setParameter('Swing', 1e28)"), "");
+    EXPECT_EQ(plugin->getParameterNative(kParamSwing), 100.0f);
+
+    platform::processSettings().oscBasePort.store(65535);
+    EXPECT_EQ(run(helper(), "setParameter('OSC Port Offset', 1)"),
+              "test:1: bad argument #2 to 'setParameter' (OSC Base Port + OSC Port Offset is "
+              "above 65535)");
+    EXPECT_EQ(run(helper(), "setParameter('OSC Port Offset', 0)"), "");
+    platform::processSettings().oscBasePort.store(platform::kDefaultOscBasePort);
+    EXPECT_EQ(plugin->getParameterNative(kParamOscPortOffset), 0.0f);
 }
 
 TEST_F(LuaFunctions, IndicatorFlagsAreThePluginsAndLimitedToEight) {

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/NumericLocale.h"
+
 namespace {
 
 void reportException(const char* where) {
@@ -216,6 +218,9 @@ VstIntPtr AudioEffect::dispatchEffectClass(AEffect* e, VstInt32 opcode, VstInt32
     if (e == nullptr || e->object == nullptr) {
         return 0;
     }
+    // Every call of the host runs with the "C" number conventions, whatever
+    // locale the host set (scripts, texts and states convert numbers here).
+    const platform::ScopedCNumbers cNumbers;
     auto* effect = static_cast<AudioEffect*>(e->object);
     if (opcode == effClose) {
         // The host lets go of the AEffect whatever close() did, so the object
@@ -244,6 +249,7 @@ float AudioEffect::getParameterClass(AEffect* e, VstInt32 index) {
     if (index < 0 || index >= effect->numParams) {
         return 0.0f;
     }
+    const platform::ScopedCNumbers cNumbers;
     try {
         return effect->getParameter(index);
     } catch (...) {
@@ -260,6 +266,7 @@ void AudioEffect::setParameterClass(AEffect* e, VstInt32 index, float value) {
     if (index < 0 || index >= effect->numParams) {
         return;
     }
+    const platform::ScopedCNumbers cNumbers;
     try {
         effect->setParameter(index, value);
     } catch (...) {
@@ -277,6 +284,7 @@ void AudioEffect::processClassReplacing(AEffect* e, float** inputs, float** outp
     if (e == nullptr || e->object == nullptr || sampleFrames < 0) {
         return;
     }
+    const platform::ScopedCNumbers cNumbers;
     try {
         static_cast<AudioEffect*>(e->object)->processReplacing(inputs, outputs, sampleFrames);
     } catch (...) {

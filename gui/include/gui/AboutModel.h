@@ -55,8 +55,10 @@ public:
     // OK: a whole number above 0 (and no larger than a UDP port) becomes the
     // OSC base port: preference, process-wide setting, and the plug-in's
     // server re-bound to base + offset (property 64008). Anything else leaves
-    // the port as it was. True when the port was written.
-    bool ApplyPort(const std::string& text);
+    // the port as it was. A base that with the plug-in's OSC Port Offset
+    // gives no UDP port is refused too, and `refusal` (when given) says why.
+    // True when the port was written.
+    bool ApplyPort(const std::string& text, std::string* refusal = nullptr);
     void SetEyeCandy(bool on);
     void SetConstantRedraw(bool on);
     void SetFloatingTooltip(bool on);

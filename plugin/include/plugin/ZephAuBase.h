@@ -59,9 +59,17 @@ public:
 
     // Sets a native value through the host path (so every side effect of
     // setParameter happens) and, when asked, reports it to the host as
-    // automation. [any-thread; from the audio thread only in script callbacks,
-    // whose host automation call is the host's to make safe]
-    void setParameterNative(int index, float native, bool reportToHost);
+    // automation. Values from outside (scripts, OSC, the editor) land here:
+    // a refused value (parameterValueRefusal) sets nothing and answers
+    // false; any other is clamped to the parameter's range first, so the
+    // normalized value the host reads and the state saves stays in 0..1.
+    // [any-thread; from the audio thread only in script callbacks, whose
+    // host automation call is the host's to make safe]
+    bool setParameterNative(int index, float native, bool reportToHost);
+    // Why `native` may not become the value of parameter `index`, or null
+    // when it may (after clamping): the base refuses what is not a finite
+    // number. The text is static. [any-thread, lock-free]
+    virtual const char* parameterValueRefusal(int index, float native) const;
     // [any-thread, lock-free] Native value of the current program; 0 outside
     // the table.
     float getParameterNative(int index) const;

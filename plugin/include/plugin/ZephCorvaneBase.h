@@ -41,6 +41,9 @@ public:
     // [audio-thread] Allocates nothing; the pointer lists live on the stack.
     void processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) override;
     void setParameter(VstInt32 index, float normalized) override;
+    // The base's refusal, and an OSC Port Offset that would put the port
+    // past 65535 with the current OSC Base Port.
+    const char* parameterValueRefusal(int index, float native) const override;
     void setProgram(VstInt32 program) override;
     // [audio-thread] Host MIDI and sysex into the host event queue; answers
     // 0 when a dump was dropped (no room in the queue, or longer than its
@@ -123,7 +126,8 @@ public:
 
 protected:
     // The OSC port from the current program's OSC Port Offset and the
-    // process-wide base port; wakes the server.
+    // process-wide base port; wakes the server when the port changed.
+    // [any-thread, lock-free]
     void deriveOscPort();
     // OSC Port Offset truncated, within 0..100.
     int oscPortOffset() const;
@@ -144,6 +148,9 @@ protected:
     std::unique_ptr<QX::MidiScripting> scripting_;
     std::unique_ptr<QX::OscServerControl> oscServer_;
     std::atomic<int> oscPort_{0};
+    // base * 1000 + offset of a port refused on a thread that must not
+    // print; 0 when none waits to be reported.
+    std::atomic<int> unreportedPortRefusal_{0};
     int realInputCount_ = 0;
     int internalInputCount_ = 2;
     int outputCount_ = 1;
