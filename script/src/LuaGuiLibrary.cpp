@@ -23,6 +23,7 @@
 #include "gui/Texture.h"
 #include "plugin/OscServerControl.h"
 #include "plugin/Properties.h"
+#include "plugin/PropertyReads.h"
 #include "plugin/ZephCorvaneBase.h"
 #include "script/OSCScriptInterface.h"
 
@@ -116,21 +117,7 @@ bool boolProperty(ZephCorvaneBase& plugin, std::uint32_t id) noexcept {
             plugin.getPropertyForView(id, 0, &list);
             return list != nullptr;
         }
-        // The plug-in copies as many bytes as the property holds whatever
-        // the buffer, so its size is asked first.
-        std::uint32_t size = 0;
-        bool writable = false;
-        if (plugin.GetPropertyInfo(id, kAudioUnitScope_Global, 0, &size, &writable) != 0)
-            return false;
-        alignas(8) unsigned char bytes[256] = {};
-        if (size == 0 || size > sizeof bytes)
-            return false;
-        if (plugin.GetProperty(id, kAudioUnitScope_Global, 0, bytes) != 0)
-            return false;
-        for (std::uint32_t i = 0; i < size; ++i)
-            if (bytes[i] != 0)
-                return true;
-        return false;
+        return prop::readFlag(plugin, id);
     } catch (...) {
         return false;
     }
