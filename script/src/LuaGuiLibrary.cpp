@@ -6,6 +6,7 @@
 
 #include "LuaGuiLibrary.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -348,13 +349,22 @@ const luaL_Reg kNoMethods[] = {
 
 // ---- Global functions --------------------------------------------------------------------
 
+// The colour setters below belong to the editor being built. The state that
+// only answers the window size has none: they do nothing there, so that a
+// skin setting colours at its top level still reaches its getWindowSize.
 int gui_setGroupActiveColour(lua_State* L) {
-    readLastNumbers(L, 4, groupActiveColour);
+    float colour[4];
+    readLastNumbers(L, 4, colour);
+    if (Manager* manager = guiOf(L).manager())
+        std::copy(colour, colour + 4, manager->groupActiveColour);
     return 0;
 }
 
 int gui_setGroupInactiveColour(lua_State* L) {
-    readLastNumbers(L, 4, groupInactiveColour);
+    float colour[4];
+    readLastNumbers(L, 4, colour);
+    if (Manager* manager = guiOf(L).manager())
+        std::copy(colour, colour + 4, manager->groupInactiveColour);
     return 0;
 }
 
@@ -598,7 +608,10 @@ int gui_setBannerColour(lua_State* L) {
 }
 
 int gui_setBannerTextColour(lua_State* L) {
-    readNumbers(L, 1, 4, bannerTextColour);
+    float colour[4];
+    readNumbers(L, 1, 4, colour);
+    if (Manager* manager = guiOf(L).manager())
+        std::copy(colour, colour + 4, manager->bannerTextColour);
     return 0;
 }
 
