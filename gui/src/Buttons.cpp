@@ -201,9 +201,9 @@ bool PlexPropertyButton::ReadProperty() const {
         plugin->getPropertyForView(propertyId, 0, &list);
         return list != nullptr;
     }
-    // Read on every frame: the first byte says it, and a bounded read of it
-    // allocates nothing.
-    return prop::readFlag(*plugin, propertyId, 1);
+    // Read on every frame: a bounded read into a few bytes allocates
+    // nothing; a property too long for them is no switch and reads off.
+    return prop::readFlag(*plugin, propertyId, 64, prop::FlagByte::kFirst);
 }
 
 void PlexPropertyButton::WriteProperty(bool value) {

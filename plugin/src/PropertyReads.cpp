@@ -35,13 +35,15 @@ std::string readText(ZephAuBase& plugin, std::uint32_t id) {
     return std::string(buffer.data(), strnlen(buffer.data(), buffer.size()));
 }
 
-bool readFlag(ZephAuBase& plugin, std::uint32_t id, std::uint32_t bytesLooked) {
+bool readFlag(ZephAuBase& plugin, std::uint32_t id, std::uint32_t room, FlagByte which) {
     alignas(8) unsigned char bytes[kFlagBytes] = {};
-    std::uint32_t held = std::min(bytesLooked, kFlagBytes);
-    const std::uint32_t room = held;
+    const std::uint32_t size = std::min(room, kFlagBytes);
+    std::uint32_t held = size;
     if (plugin.GetPropertyBytes(id, kAudioUnitScope_Global, 0, bytes, &held) != 0)
         return false;
-    const std::uint32_t looked = std::min(held, room);
+    if (held == 0 || held > size)
+        return false;
+    const std::uint32_t looked = which == FlagByte::kFirst ? 1 : held;
     return std::any_of(bytes, bytes + looked, [](unsigned char b) { return b != 0; });
 }
 

@@ -15,10 +15,12 @@ namespace prop {
 // when the property cannot be read. [any thread but audio; allocates]
 std::string readText(ZephAuBase& plugin, std::uint32_t id);
 
-// Whether the first `bytesLooked` bytes of property `id` (or all of it,
-// when it is shorter) hold anything but zeros; false when it cannot be read.
-// Allocates nothing for a property of up to kFlagBytes bytes. [any thread but audio]
+// Whether property `id` holds anything but zeros; false when it cannot be
+// read, is empty, or holds more than `room` bytes (too long to be a switch).
+// Allocates nothing. [any thread but audio]
 inline constexpr std::uint32_t kFlagBytes = 256;
-bool readFlag(ZephAuBase& plugin, std::uint32_t id, std::uint32_t bytesLooked = kFlagBytes);
+enum class FlagByte { kAny, kFirst };
+bool readFlag(ZephAuBase& plugin, std::uint32_t id, std::uint32_t room = kFlagBytes,
+              FlagByte which = FlagByte::kAny);
 
 }  // namespace prop
