@@ -101,6 +101,21 @@ std::int32_t ZephCorvane::GetPropertyInfo(std::uint32_t id, std::uint32_t scope,
     return 0;
 }
 
+std::int32_t ZephCorvane::GetPropertyBytes(std::uint32_t id, std::uint32_t scope,
+                                           std::uint32_t element, void* data, std::uint32_t* size) {
+    if (id != prop::kMidiSourceName)
+        return ZephCorvaneBase::GetPropertyBytes(id, scope, element, data, size);
+    if (scope != kAudioUnitScope_Global)
+        return kAudioUnitErr_InvalidProperty;
+    if (!data || !size)
+        return kAudioUnitErr_InvalidParameter;
+    std::lock_guard<std::mutex> guard(sourceNameMutex_);
+    const auto held = static_cast<std::uint32_t>(midiSourceName_.size() + 1);
+    std::memcpy(data, midiSourceName_.c_str(), std::min(held, *size));
+    *size = held;
+    return 0;
+}
+
 std::int32_t ZephCorvane::SetProperty(std::uint32_t id, std::uint32_t scope, std::uint32_t element,
                                       const void* data, std::uint32_t size) {
     if (id != prop::kMidiSourceName && id != prop::kClearMidiSource)

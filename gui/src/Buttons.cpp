@@ -8,6 +8,7 @@
 #include "gui/Manager.h"
 #include "gui/StaticText.h"
 #include "plugin/Properties.h"
+#include "plugin/PropertyReads.h"
 #include "plugin/ZephCorvaneBase.h"
 
 namespace QX {
@@ -200,18 +201,9 @@ bool PlexPropertyButton::ReadProperty() const {
         plugin->getPropertyForView(propertyId, 0, &list);
         return list != nullptr;
     }
-    // The plug-in copies as many bytes as the property holds whatever
-    // buffer it is given, so ask the size first and read only what fits.
-    std::uint32_t size = 0;
-    bool writable = false;
-    if (plugin->GetPropertyInfo(propertyId, kAudioUnitScope_Global, 0, &size, &writable) != 0)
-        return false;
-    unsigned char bytes[64] = {};
-    if (size == 0 || size > sizeof bytes)
-        return false;
-    if (plugin->GetProperty(propertyId, kAudioUnitScope_Global, 0, bytes) != 0)
-        return false;
-    return bytes[0] != 0;
+    // Read on every frame: a bounded read into a few bytes allocates
+    // nothing; a property too long for them is no switch and reads off.
+    return prop::readFlag(*plugin, propertyId, 64, prop::FlagByte::kFirst);
 }
 
 void PlexPropertyButton::WriteProperty(bool value) {

@@ -99,7 +99,10 @@ void CarbonVSTEditor::close() {
     // A gesture cut short by the close still ends its host edit.
     if (manager_) {
         // Input reaches the layout's Lua buttons on the render thread
-        // (Linux): it stops before the layout object goes.
+        // (Linux): it stops before the layout object goes, and a button's
+        // function that never returns is ended first.
+        if (gui_)
+            gui_->Interrupt();
         manager_->StopRenderTask();
         const int edit = manager_->editId.exchange(-1);
         gui_.reset();

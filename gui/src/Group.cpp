@@ -9,9 +9,6 @@
 
 namespace QX {
 
-float groupActiveColour[4] = {0.5f, 0.8f, 1.0f, 0.6f};
-float groupInactiveColour[4] = {0.5f, 0.5f, 0.5f, 0.5f};
-
 // ---- Group ------------------------------------------------------------------------------
 
 Group::Group(Manager* owner) : UIElement(owner) {}
@@ -67,17 +64,17 @@ void Group::UnionBounds(Box& bounds) {
     bounds.Unite(united);
 }
 
-UIElement* Group::HitTest(Point p) {
+UIElement* Group::HitTest(Point p, HitMode mode) {
     if (!visible) {
         return nullptr;
     }
     const Point inner{p.x - offset[0], p.y - offset[1]};
     for (UIElement* child : children) {
-        if (UIElement* hit = child->HitTest(inner)) {
+        if (UIElement* hit = child->HitTest(inner, mode)) {
             return hit;
         }
     }
-    if (groupHitTesting && box.Contains(p)) {
+    if (mode == HitMode::kControlsAndGroups && box.Contains(p)) {
         return this;
     }
     return nullptr;
@@ -125,8 +122,8 @@ NamedGroup::NamedGroup(Manager* owner, const std::string& title, const float gro
     for (int i = 0; i < 4; ++i) {
         margins[i] = groupMargins != nullptr ? groupMargins[i] : 0;
     }
-    CopyColour(colour, groupInactiveColour);
-    CopyColour(targetColour, groupInactiveColour);
+    CopyColour(colour, owner->groupInactiveColour);
+    CopyColour(targetColour, owner->groupInactiveColour);
 }
 
 void NamedGroup::UnionBounds(Box& bounds) {
@@ -143,12 +140,12 @@ void NamedGroup::UnionBounds(Box& bounds) {
 }
 
 void NamedGroup::MouseEnter() {
-    CopyColour(targetColour, groupActiveColour);
+    CopyColour(targetColour, manager->groupActiveColour);
     manager->KeepAnimating();
 }
 
 void NamedGroup::MouseLeave() {
-    CopyColour(targetColour, groupInactiveColour);
+    CopyColour(targetColour, manager->groupInactiveColour);
     manager->KeepAnimating();
 }
 

@@ -28,8 +28,6 @@
 
 namespace QX {
 
-float bannerTextColour[4] = {0.5f, 0.5f, 0.5f, 1.0f};
-
 LastTouched& lastTouched() {
     static LastTouched touched;
     return touched;
@@ -874,9 +872,8 @@ void Manager::MouseMove(Point point) {
             return;
         }
     }
-    groupHitTesting = true;
     const Point p = ViewToDesign(point);
-    UIElement* hit = root->HitTest(p);
+    UIElement* hit = root->HitTest(p, HitMode::kControlsAndGroups);
     if (hit == root)
         hit = nullptr;
     for (auto it = hoverBoxes.begin(); it != hoverBoxes.end();) {
@@ -893,7 +890,6 @@ void Manager::MouseMove(Point point) {
         hit->MouseEnter();
     }
     hoverElement = hit;
-    groupHitTesting = false;
 }
 
 void Manager::MouseDown(Point point, int modifiers, int clickCount) {
@@ -923,7 +919,7 @@ void Manager::MouseDown(Point point, int modifiers, int clickCount) {
         return;
     }
     const Point p = ViewToDesign(point);
-    capturedElement = root->HitTest(p);
+    capturedElement = root->HitTest(p, HitMode::kControls);
     captureModifiers = modifiers;
     if (capturedElement) {
         capturedElement->MouseDown(p, modifiers, clickCount);

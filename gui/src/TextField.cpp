@@ -15,6 +15,7 @@
 #include "gui/StaticText.h"
 #include "platform/ManagerPlatformBridge.h"
 #include "plugin/Properties.h"
+#include "plugin/PropertyReads.h"
 #include "plugin/ZephCorvaneBase.h"
 
 namespace QX {
@@ -315,18 +316,7 @@ void PropertyTextField::PropertyChanged() {
                 text += (text.empty() ? "" : ", ") + name;
         }
     } else if (plugin) {
-        std::uint32_t size = 0;
-        bool writable = false;
-        if (plugin->GetPropertyInfo(propertyId, kAudioUnitScope_Global, 0, &size, &writable) == 0 &&
-            size > 0 && size <= 65536) {
-            // Room beyond the size asked for: the plug-in copies the text it
-            // holds at the moment of the read, whatever the buffer.
-            std::vector<char> bytes(size + 256, 0);
-            if (plugin->GetProperty(propertyId, kAudioUnitScope_Global, 0, bytes.data()) == 0) {
-                bytes.back() = 0;
-                text = bytes.data();
-            }
-        }
+        text = prop::readText(*plugin, propertyId);
     }
     std::lock_guard<std::mutex> guard(valueMutex_);
     pendingValue_ = text;

@@ -5,8 +5,6 @@
 
 namespace QX {
 
-bool groupHitTesting = false;
-
 UIElement::UIElement(Manager* owner) : manager(owner) {
     if (manager != nullptr) {
         manager->elements.push_back(this);

@@ -178,6 +178,27 @@ std::int32_t ZephAuBase::SetProperty(std::uint32_t, std::uint32_t, std::uint32_t
     return kAudioUnitErr_InvalidProperty;
 }
 
+std::int32_t ZephAuBase::GetPropertyBytes(std::uint32_t id, std::uint32_t scope,
+                                          std::uint32_t element, void* data, std::uint32_t* size) {
+    if (!data || !size)
+        return kAudioUnitErr_InvalidParameter;
+    std::uint32_t held = 0;
+    bool writable = false;
+    const std::int32_t info = GetPropertyInfo(id, scope, element, &held, &writable);
+    if (info != 0)
+        return info;
+    const std::uint32_t room = *size;
+    *size = held;
+    if (held <= room)
+        return GetProperty(id, scope, element, data);
+    // Too big for the caller: read whole, hand out what fits.
+    std::vector<unsigned char> whole(held);
+    const std::int32_t result = GetProperty(id, scope, element, whole.data());
+    if (result == 0)
+        std::memcpy(data, whole.data(), room);
+    return result;
+}
+
 std::int32_t ZephAuBase::AddPropertyListener(std::uint32_t id, PropertyListenerProc callback,
                                              void* user) {
     if (listeners_.empty() && listeners_.capacity() < 32)

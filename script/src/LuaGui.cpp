@@ -21,12 +21,6 @@ namespace {
 
 const char* const kCommonScript = "gui.lua";
 
-// The error object on top of the stack as text.
-const char* errorText(lua_State* L) {
-    const char* text = lua_type(L, -1) == LUA_TSTRING ? lua_tostring(L, -1) : nullptr;
-    return text ? text : "(error object is not a string)";
-}
-
 // Built inside lua_cpcall, so that running out of memory on the way is an
 // error we can report instead of a panic.
 int setUpState(lua_State* L) {
@@ -191,14 +185,15 @@ bool LuaGui::CreateState() {
         writeDebugOutput("@@@ failed to create the Lua state: not enough memory\n");
         return false;
     }
-    lua_State* L = luaL_newstate();
+    lua_State* L = newLuaState(stop_);
     if (!L) {
         writeDebugOutput("@@@ failed to create the Lua state: not enough memory\n");
         return false;
     }
     if (lua_cpcall(L, setUpState, this) != 0) {
         char line[1024];
-        std::snprintf(line, sizeof line, "@@@ failed to create the Lua state: %s\n", errorText(L));
+        std::snprintf(line, sizeof line, "@@@ failed to create the Lua state: %s\n",
+                      luaErrorText(L));
         writeDebugOutput(line);
         lua_close(L);
         return false;
@@ -233,18 +228,19 @@ void LuaGui::RunScript(const char* name, bool fromSkin) {
     RunLoaded(luaL_loadbuffer(L_, reinterpret_cast<const char*>(blob.data), blob.size, name));
 }
 
+void LuaGui::StartCall() {
+    auto deadline = std::chrono::steady_clock::now() + kCallBudget;
+    if (limit_ && *limit_ < deadline)
+        deadline = *limit_;
+    stop_.SetDeadline(deadline);
+}
+
 bool LuaGui::RunLoaded(int loadStatus) {
-    // chunk (or error)
-    int status = loadStatus;
-    if (status == 0)
-        status = lua_pcall(L_, 0, 0, 0);  // (or error)
-    if (status == 0)
-        return true;
-    char line[1024];
-    std::snprintf(line, sizeof line, "@@@ failed to run buffer: %s\n", errorText(L_));
-    writeDebugOutput(line);
-    lua_pop(L_, 1);  //
-    return false;
+    StartCall();
+    return runLuaChunk(
+        L_, loadStatus, "@@@ failed to run buffer: %s\n",
+        [](void* gui, const char* line) { static_cast<LuaGui*>(gui)->writeDebugOutput(line); },
+        this);
 }
 
 // ---- Fonts, window size and the layout -----------------------------------------------------
@@ -253,9 +249,10 @@ void LuaGui::LoadFonts() {
     if (!L_ || !manager_)
         return;
     FontSlots slots{this, {nullptr, nullptr, nullptr}};
+    StartCall();
     if (lua_cpcall(L_, loadFontsProtected, &slots) != 0) {
         char line[1024];
-        std::snprintf(line, sizeof line, "@@@ failed to load the fonts: %s\n", errorText(L_));
+        std::snprintf(line, sizeof line, "@@@ failed to load the fonts: %s\n", luaErrorText(L_));
         writeDebugOutput(line);
         lua_pop(L_, 1);
     }
@@ -270,9 +267,10 @@ void LuaGui::GetWindowSize(int& width, int& height) {
     if (!L_)
         return;
     WindowSize size;
+    StartCall();
     if (lua_cpcall(L_, windowSizeProtected, &size) != 0) {
         char line[1024];
-        std::snprintf(line, sizeof line, "@@@ getWindowSize failed: %s\n", errorText(L_));
+        std::snprintf(line, sizeof line, "@@@ getWindowSize failed: %s\n", luaErrorText(L_));
         writeDebugOutput(line);
         lua_pop(L_, 1);
         return;
@@ -291,14 +289,16 @@ void LuaGui::CreateUI(const ButtonLookup& buttons) {
         manager_->height = height;
     }
     CreateCall call{&buttons};
+    StartCall();
     if (lua_cpcall(L_, createUIProtected, &call) != 0) {
         // The layout ends where the error was raised.
         char line[1024];
-        std::snprintf(line, sizeof line, "@@@ failed to run buffer: %s\n", errorText(L_));
+        std::snprintf(line, sizeof line, "@@@ failed to run buffer: %s\n", luaErrorText(L_));
         writeDebugOutput(line);
         lua_pop(L_, 1);
     }
     // The table lives only as long as this call.
+    StartCall();
     if (lua_cpcall(L_, forgetButtonsProtected, nullptr) != 0)
         lua_pop(L_, 1);
 }
@@ -310,10 +310,11 @@ void LuaGui::LuaButtonPressed(Button* /*button*/, void* context) {
     lua_State* L = record->owner->L_;
     if (!L)
         return;
+    record->owner->StartCall();
     lua_rawgeti(L, LUA_REGISTRYINDEX, record->reference);  // f
     if (lua_pcall(L, 0, 0, 0) != 0) {
         char line[1024];
-        std::snprintf(line, sizeof line, "@@@ %s\n", errorText(L));
+        std::snprintf(line, sizeof line, "@@@ %s\n", luaErrorText(L));
         record->owner->writeDebugOutput(line);
         lua_pop(L, 1);  //
     }

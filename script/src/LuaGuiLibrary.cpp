@@ -6,6 +6,7 @@
 
 #include "LuaGuiLibrary.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -23,6 +24,7 @@
 #include "gui/Texture.h"
 #include "plugin/OscServerControl.h"
 #include "plugin/Properties.h"
+#include "plugin/PropertyReads.h"
 #include "plugin/ZephCorvaneBase.h"
 #include "script/OSCScriptInterface.h"
 
@@ -116,21 +118,7 @@ bool boolProperty(ZephCorvaneBase& plugin, std::uint32_t id) noexcept {
             plugin.getPropertyForView(id, 0, &list);
             return list != nullptr;
         }
-        // The plug-in copies as many bytes as the property holds whatever
-        // the buffer, so its size is asked first.
-        std::uint32_t size = 0;
-        bool writable = false;
-        if (plugin.GetPropertyInfo(id, kAudioUnitScope_Global, 0, &size, &writable) != 0)
-            return false;
-        alignas(8) unsigned char bytes[256] = {};
-        if (size == 0 || size > sizeof bytes)
-            return false;
-        if (plugin.GetProperty(id, kAudioUnitScope_Global, 0, bytes) != 0)
-            return false;
-        for (std::uint32_t i = 0; i < size; ++i)
-            if (bytes[i] != 0)
-                return true;
-        return false;
+        return prop::readFlag(plugin, id);
     } catch (...) {
         return false;
     }
@@ -361,13 +349,22 @@ const luaL_Reg kNoMethods[] = {
 
 // ---- Global functions --------------------------------------------------------------------
 
+// The colour setters below belong to the editor being built. The state that
+// only answers the window size has none: they do nothing there, so that a
+// skin setting colours at its top level still reaches its getWindowSize.
 int gui_setGroupActiveColour(lua_State* L) {
-    readLastNumbers(L, 4, groupActiveColour);
+    float colour[4];
+    readLastNumbers(L, 4, colour);
+    if (Manager* manager = guiOf(L).manager())
+        std::copy(colour, colour + 4, manager->groupActiveColour);
     return 0;
 }
 
 int gui_setGroupInactiveColour(lua_State* L) {
-    readLastNumbers(L, 4, groupInactiveColour);
+    float colour[4];
+    readLastNumbers(L, 4, colour);
+    if (Manager* manager = guiOf(L).manager())
+        std::copy(colour, colour + 4, manager->groupInactiveColour);
     return 0;
 }
 
@@ -611,7 +608,10 @@ int gui_setBannerColour(lua_State* L) {
 }
 
 int gui_setBannerTextColour(lua_State* L) {
-    readNumbers(L, 1, 4, bannerTextColour);
+    float colour[4];
+    readNumbers(L, 1, 4, colour);
+    if (Manager* manager = guiOf(L).manager())
+        std::copy(colour, colour + 4, manager->bannerTextColour);
     return 0;
 }
 

@@ -15,6 +15,7 @@
 #include "plugin/ParameterTable.h"
 #include "plugin/Properties.h"
 #include "plugin/ZephCorvaneBase.h"
+#include "script/LuaRuntime.h"
 
 namespace QX {
 namespace {
@@ -54,32 +55,6 @@ int setUpState(lua_State* L) {
     return 0;
 }
 
-// Lua instructions between two looks at the interrupt flag.
-constexpr int kInterruptCheckInstructions = 1000;
-
-// The standard allocator (realloc and free), with the helper as its user
-// data: the interrupt hook finds its helper there without a lookup.
-void* allocate(void* /*helper*/, void* block, std::size_t /*oldSize*/, std::size_t newSize) {
-    if (newSize == 0) {
-        std::free(block);
-        return nullptr;
-    }
-    return std::realloc(block, newSize);
-}
-
-// As the standard state's: an error outside any protected call.
-int panic(lua_State* L) {
-    std::fprintf(stderr, "PANIC: unprotected error in call to Lua API (%s)\n",
-                 lua_type(L, -1) == LUA_TSTRING ? lua_tostring(L, -1) : "?");
-    return 0;
-}
-
-// The error object on top of the stack as text, without allocating.
-const char* errorText(lua_State* L) {
-    const char* text = lua_type(L, -1) == LUA_TSTRING ? lua_tostring(L, -1) : nullptr;
-    return text ? text : "(error object is not a string)";
-}
-
 }  // namespace
 
 // ---- Construction ------------------------------------------------------------------------
@@ -103,7 +78,7 @@ void LuaMIDIHelper::StopTimers() {
 }
 
 void LuaMIDIHelper::Interrupt() {
-    interrupted_.store(true, std::memory_order_release);
+    stop_.Trip();
 }
 
 void LuaMIDIHelper::StopTasks() {
@@ -111,19 +86,6 @@ void LuaMIDIHelper::StopTasks() {
     // that never returns, or may wait for the Lua lock held by one.
     Interrupt();
     StopTimers();
-}
-
-void LuaMIDIHelper::interruptHook(lua_State* L, lua_Debug* /*debug*/) {
-    void* user = nullptr;
-    lua_getallocf(L, &user);
-    const auto* helper = static_cast<const LuaMIDIHelper*>(user);
-    if (!helper || !helper->interrupted_.load(std::memory_order_acquire))
-        return;
-    // From now on at every instruction of this thread: a script that
-    // catches the error with pcall in a loop meets it again at the loop's
-    // next instruction.
-    lua_sethook(L, interruptHook, LUA_MASKCOUNT, 1);
-    luaL_error(L, "interrupted: the plug-in is closing");
 }
 
 void LuaMIDIHelper::SetOSCInterface(OSCScriptInterface* osc) {
@@ -185,15 +147,13 @@ lua_State* LuaMIDIHelper::createState() {
         writeDebugOutput("@@@ failed to create the Lua state: not enough memory\n");
         return nullptr;
     }
-    lua_State* L = lua_newstate(allocate, this);
+    // Every script, the scripts' top level included, can be interrupted
+    // when the plug-in closes.
+    lua_State* L = newLuaState(stop_);
     if (!L) {
         writeDebugOutput("@@@ failed to create the Lua state: not enough memory\n");
         return nullptr;
     }
-    lua_atpanic(L, panic);
-    // Every script, the scripts' top level included, can be interrupted
-    // when the plug-in closes. Coroutines inherit the hook.
-    lua_sethook(L, interruptHook, LUA_MASKCOUNT, kInterruptCheckInstructions);
     if (lua_cpcall(L, setUpState, this) != 0) {
         reportError(L, "@@@ failed to create the Lua state: %s\n");
         lua_close(L);
@@ -237,22 +197,19 @@ void LuaMIDIHelper::loadScripts(lua_State* L) {
 }
 
 bool LuaMIDIHelper::runChunk(lua_State* L, int loadStatus, const char* format) {
-    // chunk (or error)
-    int status = loadStatus;
-    if (status == 0)
-        status = lua_pcall(L, 0, 0, 0);  // (or error)
-    if (status != 0) {
-        reportError(L, format);  //
-        return false;
-    }
-    return true;
+    return runLuaChunk(
+        L, loadStatus, format,
+        [](void* helper, const char* line) {
+            static_cast<LuaMIDIHelper*>(helper)->writeDebugOutput(line);
+        },
+        this);
 }
 
 void LuaMIDIHelper::reportError(lua_State* L, const char* format) {
     // A fixed buffer: this also runs on the audio thread, where only Lua may
     // allocate. A very long message is cut short.
     char line[1024];
-    std::snprintf(line, sizeof line, format, errorText(L));
+    std::snprintf(line, sizeof line, format, luaErrorText(L));
     writeDebugOutput(line);
     lua_pop(L, 1);  // (error popped)
 }

@@ -209,6 +209,12 @@ void PluginLuaGui::GetWindowSize(int& width, int& height) {
     }
 }
 
+void PluginLuaGui::GetWindowSizeWithin(std::chrono::milliseconds budget, int& width, int& height) {
+    LimitTime(std::chrono::steady_clock::now() + budget);
+    GetWindowSize(width, height);
+    ClearTimeLimit();
+}
+
 void PluginLuaGui::CreateUI(Manager& manager) {
     SetManager(&manager);
     Initialise();

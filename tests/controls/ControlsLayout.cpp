@@ -62,11 +62,11 @@ void ControlsLayout::CreateUI(QX::Manager& m) {
         m.bannerColour[i] = banner[i];
     const float bannerText[4] = {0.9f, 0.9f, 0.9f, 1.0f};
     for (int i = 0; i < 4; ++i)
-        QX::bannerTextColour[i] = bannerText[i];
+        m.bannerTextColour[i] = bannerText[i];
     const float active[4] = {0.7f, 0.7f, 0.7f, 1.0f}, inactive[4] = {0.6f, 0.6f, 0.6f, 1.0f};
     for (int i = 0; i < 4; ++i) {
-        QX::groupActiveColour[i] = active[i];
-        QX::groupInactiveColour[i] = inactive[i];
+        m.groupActiveColour[i] = active[i];
+        m.groupInactiveColour[i] = inactive[i];
     }
     m.drawOverlays = true;
     m.AddDefaultInfoTexts();

@@ -34,7 +34,6 @@ protected:
         // The fonts are owned through the Manager's list; the slots only
         // point at them.
         manager->mainFont = manager->labelFont = manager->textFieldFont = nullptr;
-        QX::groupHitTesting = false;
         guitest::GuiTest::TearDown();
     }
 };
@@ -43,15 +42,15 @@ protected:
 
 TEST_F(Elements, ControlIsHitOnItsEdgesWhateverItsVisibility) {
     QX::ControlBase* control = Control(10, 10, 20, 30);
-    EXPECT_EQ(control->HitTest({10, 10}), control);
-    EXPECT_EQ(control->HitTest({20, 30}), control);
-    EXPECT_EQ(control->HitTest({15, 30.01f}), nullptr);
-    EXPECT_EQ(control->HitTest({9.99f, 20}), nullptr);
+    EXPECT_EQ(control->HitTest({10, 10}, QX::HitMode::kControls), control);
+    EXPECT_EQ(control->HitTest({20, 30}, QX::HitMode::kControls), control);
+    EXPECT_EQ(control->HitTest({15, 30.01f}, QX::HitMode::kControls), nullptr);
+    EXPECT_EQ(control->HitTest({9.99f, 20}, QX::HitMode::kControls), nullptr);
 
     auto* group = new QX::Group(manager.get());
     group->Add(control);
     control->SetVisible(false);
-    EXPECT_EQ(group->HitTest({15, 20}), control);
+    EXPECT_EQ(group->HitTest({15, 20}, QX::HitMode::kControls), control);
 }
 
 TEST_F(Elements, HiddenGroupHidesItsChildren) {
@@ -60,11 +59,11 @@ TEST_F(Elements, HiddenGroupHidesItsChildren) {
     QX::ControlBase* control = Control(0, 0, 10, 10);
     inner->Add(control);
     outer->Add(inner);
-    ASSERT_EQ(outer->HitTest({5, 5}), control);
+    ASSERT_EQ(outer->HitTest({5, 5}, QX::HitMode::kControls), control);
 
     inner->SetVisible(false);
     EXPECT_FALSE(control->visible);
-    EXPECT_EQ(outer->HitTest({5, 5}), nullptr);
+    EXPECT_EQ(outer->HitTest({5, 5}, QX::HitMode::kControls), nullptr);
 
     // Added to a hidden group, an element is hidden too.
     QX::ControlBase* late = Control(20, 0, 30, 10);
@@ -75,20 +74,19 @@ TEST_F(Elements, HiddenGroupHidesItsChildren) {
 
 TEST_F(Elements, GroupHitsItselfOnlyWhileTheManagerTracksThePointer) {
     auto* empty = new QX::Group(manager.get());
-    QX::groupHitTesting = true;
+    const auto hover = QX::HitMode::kControlsAndGroups;
     // No children and no box: the empty box is never hit.
-    EXPECT_EQ(empty->HitTest({0, 0}), nullptr);
-    EXPECT_EQ(empty->HitTest({-1e9f, 1e9f}), nullptr);
+    EXPECT_EQ(empty->HitTest({0, 0}, hover), nullptr);
+    EXPECT_EQ(empty->HitTest({-1e9f, 1e9f}, hover), nullptr);
 
     auto* group = new QX::Group(manager.get());
     QX::ControlBase* control = Control(0, 0, 10, 10);
     group->Add(control);
     group->SetPosition(100, 50);
     group->box = QX::Box::Make(90, 40, 200, 100);
-    EXPECT_EQ(group->HitTest({105, 55}), control);  // children see p - offset
-    EXPECT_EQ(group->HitTest({150, 90}), group);    // own box is not offset
-    QX::groupHitTesting = false;
-    EXPECT_EQ(group->HitTest({150, 90}), nullptr);
+    EXPECT_EQ(group->HitTest({105, 55}, hover), control);  // children see p - offset
+    EXPECT_EQ(group->HitTest({150, 90}, hover), group);    // own box is not offset
+    EXPECT_EQ(group->HitTest({150, 90}, QX::HitMode::kControls), nullptr);
 }
 
 TEST_F(Elements, AbsoluteBoxAddsEveryEnclosingOffset) {
@@ -183,24 +181,24 @@ TEST_F(NamedGroups, HoverFadesTheFrameFifteenPercentPerFrame) {
     }
     QX::NamedGroup* group = MakeExample("");
     group->Layout();
-    EXPECT_EQ(group->colour[0], QX::groupInactiveColour[0]);
+    EXPECT_EQ(group->colour[0], manager->groupInactiveColour[0]);
 
     group->MouseEnter();
     group->Draw();
     for (int i = 0; i < 4; ++i) {
-        EXPECT_FLOAT_EQ(group->colour[i],
-                        QX::groupActiveColour[i] * 0.15f + QX::groupInactiveColour[i] * 0.85f);
+        EXPECT_FLOAT_EQ(group->colour[i], manager->groupActiveColour[i] * 0.15f +
+                                              manager->groupInactiveColour[i] * 0.85f);
     }
     for (int frame = 0; frame < 60; ++frame) {
         group->Draw();
     }
     for (int i = 0; i < 4; ++i) {
-        EXPECT_NEAR(group->colour[i], QX::groupActiveColour[i], 1e-3f);
+        EXPECT_NEAR(group->colour[i], manager->groupActiveColour[i], 1e-3f);
     }
     const float before = group->colour[1];
     group->MouseLeave();
     group->Draw();
-    EXPECT_FLOAT_EQ(group->colour[1], QX::groupInactiveColour[1] * 0.15f + before * 0.85f);
+    EXPECT_FLOAT_EQ(group->colour[1], manager->groupInactiveColour[1] * 0.15f + before * 0.85f);
 }
 
 // ---- Labels -------------------------------------------------------------------------------------

@@ -86,9 +86,9 @@ TEST_F(LayoutTest, FontsColoursAndOverlaysAreSetUp) {
     EXPECT_TRUE(manager->drawOverlays);
     EXPECT_FLOAT_EQ(manager->clearColour[0], 0.4f);
     EXPECT_FLOAT_EQ(manager->bannerColour[3], 0.3f);
-    EXPECT_FLOAT_EQ(QX::groupActiveColour[0], 0.7f);
-    EXPECT_FLOAT_EQ(QX::groupInactiveColour[0], 0.6f);
-    EXPECT_FLOAT_EQ(QX::bannerTextColour[0], 0.9f);
+    EXPECT_FLOAT_EQ(manager->groupActiveColour[0], 0.7f);
+    EXPECT_FLOAT_EQ(manager->groupInactiveColour[0], 0.6f);
+    EXPECT_FLOAT_EQ(manager->bannerTextColour[0], 0.9f);
     // One atlas, from the built-in image.
     ASSERT_EQ(manager->textures.size(), 1u);
     EXPECT_EQ(manager->textures[0]->resourceId, 120);
@@ -245,7 +245,7 @@ TEST_F(LayoutTest, TheHiddenGroupsAreNeverHit) {
             enable = button;
     ASSERT_NE(enable, nullptr);
     const QX::Point p = enable->AbsoluteBox().Centre();
-    EXPECT_NE(manager->root->HitTest(p), enable);
+    EXPECT_NE(manager->root->HitTest(p, QX::HitMode::kControls), enable);
     manager->MouseDown(p, 0, 1);
     manager->MouseUp(p, 0);
     EXPECT_EQ(plugin->getParameterNative(kParamTestEnable), 0.0f);

@@ -9,11 +9,13 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <mutex>
 #include <random>
 #include <string>
 #include <thread>
@@ -493,6 +495,123 @@ TEST_F(SkinnedEditor, TheExampleSkinChangesTheColoursAndTheWindowSize) {
         << describe(skinned.At(kWindowBackground));
     // The rest of the layout is the built-in one: the history displays.
     EXPECT_TRUE(near(skinned.At(kLeftHistoryFill), 0.3f, 0.3f, 0.3f));
+}
+
+// Ends the test program when what it guards has not come back within the
+// bound: a hang fails the test rather than the whole run.
+class Watchdog {
+public:
+    Watchdog(const char* what, std::chrono::seconds bound)
+        : started_(std::chrono::steady_clock::now()), thread_([this, what, bound] {
+              std::unique_lock<std::mutex> lock(mutex_);
+              if (!done_.wait_for(lock, bound, [this] { return finished_; })) {
+                  std::fprintf(stderr, "%s did not return within %lld s\n", what,
+                               static_cast<long long>(bound.count()));
+                  std::_Exit(1);
+              }
+          }) {}
+    ~Watchdog() { Stop(); }
+    // How long the guarded call took.
+    std::chrono::milliseconds Stop() {
+        {
+            std::lock_guard<std::mutex> guard(mutex_);
+            finished_ = true;
+        }
+        done_.notify_all();
+        if (thread_.joinable())
+            thread_.join();
+        return std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::steady_clock::now() - started_);
+    }
+
+private:
+    std::chrono::steady_clock::time_point started_;
+    std::mutex mutex_;
+    std::condition_variable done_;
+    bool finished_ = false;
+    std::thread thread_;
+};
+
+// A skin whose gui.lua is the test's own, installed before the plug-in is
+// loaded; loading, opening and closing are each bounded.
+class SkinWithAScript : public ProductEditor {
+protected:
+    void SetUp() override {}
+    void Load(const std::string& guiLua) {
+        const fs::path resources =
+            fs::path(platform::skinsFolder("tavro")) / "Script" / "Contents" / "Resources";
+        fs::create_directories(resources);
+        std::ofstream(resources / "gui.lua", std::ios::binary) << guiLua;
+        platform::writeSkinPreference("Script");
+        Watchdog watchdog("loading the plug-in", std::chrono::seconds(20));
+        ProductEditor::SetUp();
+    }
+    void TearDown() override {
+        Watchdog watchdog("closing the plug-in", std::chrono::seconds(20));
+        ProductEditor::TearDown();
+        platform::writeSkinPreference("");
+    }
+    // effEditClose, then effClose: how long each took.
+    void CloseBoth(std::chrono::milliseconds& editClose, std::chrono::milliseconds& close) {
+        {
+            Watchdog watchdog("effEditClose", std::chrono::seconds(20));
+            host.dispatch(effEditClose);
+            open_ = false;
+            editClose = watchdog.Stop();
+        }
+        Watchdog watchdog("effClose", std::chrono::seconds(20));
+        host.close();
+        close = watchdog.Stop();
+    }
+};
+
+TEST_F(SkinWithAScript, NoSkinCodeRunsWhileTheHostCreatesThePlugin) {
+    Load("setParameter('Swing', 70)\n");
+    // Not a word to the host from inside VSTPluginMain.
+    EXPECT_TRUE(host.automation().empty());
+    ERect* rect = nullptr;
+    host.dispatch(effEditGetRect, 0, 0, &rect);
+    ASSERT_NE(rect, nullptr);
+    EXPECT_EQ(rect->right - rect->left, kWidth);
+}
+
+TEST_F(SkinWithAScript, ASkinThatNeverReturnsStallsNeitherLoadingNorOpeningNorClosing) {
+    Load("while true do end\n");
+    ERect* rect = nullptr;
+    {
+        Watchdog watchdog("effEditGetRect", std::chrono::seconds(20));
+        host.dispatch(effEditGetRect, 0, 0, &rect);
+    }
+    ASSERT_NE(rect, nullptr);
+    EXPECT_EQ(rect->right - rect->left, kWidth);
+    EXPECT_EQ(rect->bottom - rect->top, kHeight);
+    {
+        Watchdog watchdog("effEditOpen", std::chrono::seconds(30));
+        Open();
+    }
+    // The built-in layout follows the skin's script.
+    Picture picture;
+    ASSERT_TRUE(Frame("editor-after-stuck-skin", picture));
+    EXPECT_TRUE(near(picture.At(kPrefsFill), 0.36f, 0.36f, 0.36f));
+    std::chrono::milliseconds editClose{}, close{};
+    CloseBoth(editClose, close);
+    EXPECT_LT(editClose, std::chrono::seconds(6));
+    EXPECT_LT(close, std::chrono::seconds(6));
+}
+
+TEST_F(SkinWithAScript, AButtonWhoseFunctionNeverReturnsLetsTheEditorClose) {
+    Load("toggleTest = function() while true do end end\n");
+    Open();
+    {
+        // Where input arrives on the host's thread (Windows), the click
+        // itself comes back once the function has had its time.
+        Watchdog watchdog("the click", std::chrono::seconds(20));
+        Click(kTestButton);
+    }
+    std::chrono::milliseconds editClose{}, close{};
+    CloseBoth(editClose, close);
+    EXPECT_LT(editClose, std::chrono::seconds(6));
+    EXPECT_LT(close, std::chrono::seconds(6));
 }
 
 }  // namespace

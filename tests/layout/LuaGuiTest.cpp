@@ -197,8 +197,8 @@ TEST_F(LuaGuiTest, ParametersAreReadAndSetByNameOrIndex) {
 
 TEST_F(LuaGuiTest, ColoursAndTheBanner) {
     ASSERT_EQ(Run("setGroupActiveColour('ignored', 0.1, 0.2, 0.3, 0.4)"), "");
-    EXPECT_FLOAT_EQ(QX::groupActiveColour[0], 0.1f);
-    EXPECT_FLOAT_EQ(QX::groupActiveColour[3], 0.4f);
+    EXPECT_FLOAT_EQ(manager->groupActiveColour[0], 0.1f);
+    EXPECT_FLOAT_EQ(manager->groupActiveColour[3], 0.4f);
     ASSERT_EQ(Run("setBackgroundColour(0.9, 0.25, 0.5, 0.75)"), "");
     EXPECT_FLOAT_EQ(manager->clearColour[0], 0.25f);
     EXPECT_FLOAT_EQ(manager->clearColour[2], 0.75f);
@@ -357,6 +357,36 @@ TEST_F(LayoutTest, SendOSCGoesOutThroughThePluginsOSCServer) {
 TEST_F(LuaGuiTest, PrintGoesToTheDebuggerOutput) {
     ASSERT_EQ(Run("print('one', 2, nil)"), "");
     EXPECT_EQ(gui->output, "one\t2\tnil\n");
+}
+
+}  // namespace
+}  // namespace layouttest
+
+namespace layouttest {
+namespace {
+
+// Two instances' editors built one after the other: what the second's
+// script sets stays with the second.
+TEST_F(LayoutTest, AnEditorsColoursAreItsOwn) {
+    Build();
+    std::unique_ptr<ALmanager> firstManager = std::move(manager);
+    std::unique_ptr<CapturingGui> firstGui = std::move(gui);
+    QX::NamedGroup* firstGroup = nullptr;
+    for (QX::UIElement* element : firstManager->elements)
+        if (!firstGroup)
+            firstGroup = dynamic_cast<QX::NamedGroup*>(element);
+    ASSERT_NE(firstGroup, nullptr);
+
+    Build();
+    ASSERT_EQ(Run("setGroupActiveColour(1, 0, 0, 1)"), "");
+    ASSERT_EQ(Run("setGroupInactiveColour(0, 1, 0, 1)"), "");
+    firstGroup->MouseEnter();
+    EXPECT_FLOAT_EQ(firstGroup->targetColour[0], 0.7f);
+    EXPECT_FLOAT_EQ(firstGroup->targetColour[1], 0.7f);
+    firstGroup->MouseLeave();
+    EXPECT_FLOAT_EQ(firstGroup->targetColour[0], 0.6f);
+    EXPECT_FLOAT_EQ(firstGroup->targetColour[1], 0.6f);
+    firstGui.reset();
 }
 
 }  // namespace

@@ -83,8 +83,8 @@ TEST_F(LayoutTest, ASkinMayReplaceAnyFunctionOfTheCommonScript) {
     EXPECT_EQ(gui->output, "");
     EXPECT_FLOAT_EQ(manager->clearColour[0], 0.1f);
     EXPECT_FLOAT_EQ(manager->clearColour[2], 0.15f);
-    EXPECT_FLOAT_EQ(QX::groupActiveColour[1], 0.6f);
-    EXPECT_FLOAT_EQ(QX::bannerTextColour[2], 0.4f);
+    EXPECT_FLOAT_EQ(manager->groupActiveColour[1], 0.6f);
+    EXPECT_FLOAT_EQ(manager->bannerTextColour[2], 0.4f);
     EXPECT_NE(Group("Adjust"), nullptr);
 }
 

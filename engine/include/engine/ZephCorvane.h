@@ -37,6 +37,9 @@ public:
                                  std::uint32_t* size, bool* writable) override;
     std::int32_t SetProperty(std::uint32_t id, std::uint32_t scope, std::uint32_t element,
                              const void* data, std::uint32_t size) override;
+    // The name is sized and copied under one hold of its lock.
+    std::int32_t GetPropertyBytes(std::uint32_t id, std::uint32_t scope, std::uint32_t element,
+                                  void* data, std::uint32_t* size) override;
 
     // ---- Block processing [audio-thread] ------------------------------------------------
     void beginBlock(VstInt32 frames) override;

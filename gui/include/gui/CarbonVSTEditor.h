@@ -7,6 +7,7 @@
 // size) are made on the host's user-interface thread: directly where input
 // arrives there (Windows), otherwise queued and handed over in idle().
 
+#include <chrono>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -32,6 +33,16 @@ public:
     virtual ~GuiBuilder() = default;
     virtual void GetWindowSize(int& width, int& height) = 0;
     virtual void CreateUI(Manager& manager) = 0;
+    // The window size when a host asks before the editor opens (perhaps
+    // while it scans plug-ins): whatever layout code this runs ends within
+    // `budget` in all.
+    virtual void GetWindowSizeWithin(std::chrono::milliseconds /*budget*/, int& width,
+                                     int& height) {
+        GetWindowSize(width, height);
+    }
+    // [any-thread] Ends the layout code running now, if any, and all that
+    // would follow: the editor is closing.
+    virtual void Interrupt() {}
 };
 
 class CarbonVSTEditor : public ZephEditor,

@@ -17,9 +17,9 @@ public:
     void Draw() override;
     void DrawOverlay() override;
     void UnionBounds(Box& box) override;
-    // Hidden groups hide their children; with group hit-testing on, the
+    // Hidden groups hide their children; with kControlsAndGroups, the
     // group itself when no child is hit and the point is in its own box.
-    UIElement* HitTest(Point p) override;
+    UIElement* HitTest(Point p, HitMode mode) override;
     void SetVisible(bool v) override;
 
     // Appends, sets the parent and gives the child the group's visibility.
@@ -34,10 +34,8 @@ protected:
     void DrawChildrenOverlay();
 };
 
-// Process-wide colours of named groups; the layout script may replace them.
-extern float groupActiveColour[4];
-extern float groupInactiveColour[4];
-
+// Named groups take their hovered and resting colours from their Manager
+// (groupActiveColour, groupInactiveColour), which the layout script may set.
 class NamedGroup : public Group {
 public:
     // margins: top, bottom, left, right.

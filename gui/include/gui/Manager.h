@@ -83,8 +83,6 @@ private:
 // The three display preferences ("Enable eye candy", "Enable constant
 // redraw", "Enable floating tooltip") are process-wide flags in
 // platform::processSettings(), read again at every Manager construction.
-// Banner text colour, set by the layout script.
-extern float bannerTextColour[4];
 // The plug-in and parameter of the last gesture begun (read by the MIDI
 // scripts).
 struct LastTouched {
@@ -230,6 +228,11 @@ public:
 
     std::map<int, std::string> infoTexts;
     float bannerColour[4] = {0.9f, 0.9f, 0.9f, 0.1f};
+    // The layout script's colours for this editor only: another instance's
+    // script never recolours it.
+    float bannerTextColour[4] = {0.5f, 0.5f, 0.5f, 1.0f};
+    float groupActiveColour[4] = {0.5f, 0.8f, 1.0f, 0.6f};
+    float groupInactiveColour[4] = {0.5f, 0.5f, 0.5f, 0.5f};
     float clearColour[3] = {0, 0, 0};
     Box bannerBox;
     int bannerMode = 0;

@@ -14,6 +14,11 @@ class Manager;
 class Group;
 class Font;
 
+// What a hit test reports: the control under the point, or, while the
+// pointer is tracked for hovering, also the innermost group whose own box
+// holds it when no control does.
+enum class HitMode { kControls, kControlsAndGroups };
+
 class UIElement {
 public:
     // Appends the element to the Manager's list, which owns it.
@@ -31,7 +36,7 @@ public:
     virtual void MouseUp(Point /*p*/, int /*modifiers*/) {}
     virtual void MouseEnter() {}
     virtual void MouseLeave() {}
-    virtual UIElement* HitTest(Point /*p*/) { return nullptr; }
+    virtual UIElement* HitTest(Point /*p*/, HitMode /*mode*/) { return nullptr; }
     virtual void Layout() {}
     virtual void PostLayout() {}
     // Draws into the cached layer.
@@ -57,13 +62,11 @@ public:
     void UnionBounds(Box& b) override { b.Unite(box); }
     // Itself when the point is inside the box (edges included), whatever
     // its visibility.
-    UIElement* HitTest(Point p) override { return box.Contains(p) ? this : nullptr; }
+    UIElement* HitTest(Point p, HitMode /*mode*/) override {
+        return box.Contains(p) ? this : nullptr;
+    }
 
     bool stepped = false;
 };
-
-// Set by the Manager only while it tracks the pointer: groups then report
-// themselves when no child is hit.
-extern bool groupHitTesting;
 
 }  // namespace QX

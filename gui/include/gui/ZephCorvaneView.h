@@ -15,14 +15,21 @@ using GuiBuilderFactory = std::function<std::unique_ptr<QX::GuiBuilder>(ZephCorv
 
 class ZephCorvaneView : public QX::CarbonVSTEditor {
 public:
-    // Asks a temporary builder for the window size, so that the host can
-    // have the rectangle before the editor opens.
+    // Runs no layout code: hosts create plug-ins while scanning, and a
+    // skin's scripts may be slow, loop or call the host.
     ZephCorvaneView(ZephCorvaneBase* plugin, GuiBuilderFactory factory);
 
+    // The first time a host asks before the editor opens, a temporary
+    // builder answers within kWindowSizeBudget (the default size when it
+    // cannot).
+    bool getRect(ERect** rect) override;
     void createManager() override;
     void createGui() override;
 
+    static constexpr std::chrono::milliseconds kWindowSizeBudget{2000};
+
 private:
     ZephCorvaneBase* plugin_;
+    bool sizeKnown_ = false;
     GuiBuilderFactory factory_;
 };

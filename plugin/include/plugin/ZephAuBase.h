@@ -44,6 +44,14 @@ public:
                                          bool* writable);
     virtual std::int32_t SetProperty(std::uint32_t id, std::uint32_t scope, std::uint32_t element,
                                      const void* data, std::uint32_t size);
+    // GetProperty into a buffer of `*size` bytes: copies at most that many
+    // and sets `*size` to what the property holds at the moment of the copy
+    // (more than the buffer: the value was cut short). GetProperty copies
+    // the whole value whatever the buffer; a property whose size may change
+    // between GetPropertyInfo and the copy overrides this and copies under
+    // the same guard that sizes it.
+    virtual std::int32_t GetPropertyBytes(std::uint32_t id, std::uint32_t scope,
+                                          std::uint32_t element, void* data, std::uint32_t* size);
     // [main-thread] The same callback may be added more than once.
     virtual std::int32_t AddPropertyListener(std::uint32_t id, PropertyListenerProc callback,
                                              void* user);

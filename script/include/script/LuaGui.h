@@ -8,6 +8,11 @@
 // createUI. The element objects belong to the Manager; the userdata that
 // name them in Lua own nothing.
 //
+// Every call into the scripts runs under a time budget (kCallBudget): the
+// state's count hook ends a script that overruns it, as it ends every script
+// once the editor is closing (Interrupt). So a script that never returns
+// costs the thread that called it a bounded wait, never the host's close.
+//
 // Who enters the Lua state (never two threads at once, so there is no lock):
 //   - the host's user-interface thread: construction, the scripts, fonts,
 //     createUI and the window size, all before the editor's render thread
@@ -18,13 +23,16 @@
 // Lua errors unwind with longjmp: no C++ object with a destructor lives in a
 // frame that a Lua error can leave.
 
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "gui/Buttons.h"
+#include "script/LuaRuntime.h"
 
 struct lua_State;
 class ZephCorvaneBase;
@@ -63,6 +71,10 @@ public:
     static constexpr const char* kFontMetatable = "QXgui.Font";
 
     using ParameterLookup = std::map<std::string, int, std::less<>>;
+
+    // The longest one call into the scripts may run: one script, the fonts,
+    // the window size, createUI or a Lua button's function.
+    static constexpr std::chrono::milliseconds kCallBudget{2000};
 
     // `plugin` answers the properties (parameter table, layout script name,
     // product tag) and takes the parameter and property writes. The skin
@@ -103,6 +115,14 @@ public:
     virtual void RegisterExtraFunctions(lua_State* /*L*/) {}
 
     // ---- The editor's calls [main-thread] -----------------------------------------------
+    // [any-thread] Ends the script running now, if any, and every later
+    // call at once: the editor is closing.
+    void Interrupt() { stop_.Trip(); }
+    // Until ClearTimeLimit, every call into the scripts ends by `deadline`
+    // at the latest, whatever is left of its own budget.
+    void LimitTime(std::chrono::steady_clock::time_point deadline) { limit_ = deadline; }
+    void ClearTimeLimit() { limit_.reset(); }
+
     // The Manager the elements go into; may stay null for an object that
     // only answers the window size.
     void SetManager(Manager* manager) { manager_ = manager; }
@@ -179,6 +199,8 @@ private:
     static void TriggerPressed(Button* button, void* context);
 
     bool CreateState();
+    // Sets the deadline of the call about to be made into the state.
+    void StartCall();
     // The first font of the list `function` returns that loads (pushed
     // function on top, popped); null when none does.
     Font* FontFromList(const char* function);
@@ -188,6 +210,9 @@ private:
     Manager* manager_ = nullptr;
     std::string skinFolder_;
     bool skinSelected_ = false;
+    // Declared before the state, which uses it until it is closed.
+    LuaStopSignal stop_{"interrupted: the editor is closing"};
+    std::optional<std::chrono::steady_clock::time_point> limit_;
     lua_State* L_ = nullptr;
     bool initialised_ = false;
     std::vector<std::string> elementKinds_;

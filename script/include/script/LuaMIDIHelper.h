@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "plugin/MidiScripting.h"
+#include "script/LuaRuntime.h"
 
 struct lua_Debug;
 struct lua_State;
@@ -177,8 +178,6 @@ private:
     };
 
     lua_State* createState();
-    // The count hook of every state this helper makes.
-    static void interruptHook(lua_State* L, lua_Debug* debug);
     void loadScripts(lua_State* L);
     bool runChunk(lua_State* L, int loadStatus, const char* format);
     // [Lua lock held] Calls every function of `refs` present when the call
@@ -199,7 +198,7 @@ private:
     std::recursive_mutex luaLock_;
     lua_State* L_ = nullptr;
     // Read by the state's count hook on whichever thread runs a script.
-    std::atomic<bool> interrupted_{false};
+    LuaStopSignal stop_{"interrupted: the plug-in is closing"};
     ParameterLookup parameterLookup_;
 
     KeyedCallbacks noteOn_{128};

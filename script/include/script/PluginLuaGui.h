@@ -30,6 +30,9 @@ public:
     void GetWindowSize(int& width, int& height) override;
     // The whole layout: scripts, fonts, the named buttons, createUI.
     void CreateUI(Manager& manager) override;
+    // GetWindowSize with every script it runs ending by the budget's end.
+    void GetWindowSizeWithin(std::chrono::milliseconds budget, int& width, int& height) override;
+    void Interrupt() override { LuaGui::Interrupt(); }
 
     // ---- Element factories ------------------------------------------------------------------
     UIElement* MakeKnob(lua_State* L, int parameter, float x, float y, float size) override;
