@@ -6,6 +6,7 @@
 #include "gui/DialogProcedures.h"
 #include "gui/DialogTemplates.h"
 #include "gui/Manager.h"
+#include "platform/Diagnostics.h"
 #include "platform/ManagerPlatformBridge.h"
 #include "plugin/ZephCorvaneBase.h"
 
@@ -33,9 +34,9 @@ void RunDialog(Manager& manager, const DialogTemplate& dialog,
     const int result = platform::runModalDialog(dialog.resourceId, owner, *procedure);
     manager.ReleaseRendering();
     if (result < 0) {
-        std::fprintf(stderr, "failed to show the dialog \"%s\" (resource %d)\n",
-                     dialog.caption.c_str(), dialog.resourceId);
-        std::fflush(stderr);
+        platform::reportf(platform::ReportLevel::kError,
+                          "failed to show the dialog \"%s\" (resource %d)", dialog.caption.c_str(),
+                          dialog.resourceId);
     }
 }
 

@@ -17,6 +17,7 @@
 #include "gui/StaticText.h"
 #include "gui/Texture.h"
 #include "gui/UIElement.h"
+#include "platform/Diagnostics.h"
 #include "platform/ManagerPlatformBridge.h"
 #include "platform/NumericLocale.h"
 #include "platform/Preferences.h"
@@ -232,7 +233,7 @@ void Manager::SetEvent(int index) {
 
 void Manager::CreateRenderTask() {
     if (renderThreadRunning) {
-        std::printf("double call to CreateRenderTask()\n");
+        platform::report(platform::ReportLevel::kWarning, "double call to CreateRenderTask()");
         std::fflush(stdout);
         return;
     }
@@ -250,10 +251,12 @@ void Manager::CreateRenderTask() {
             try {
                 RenderThreadMain();
             } catch (const std::exception& error) {
-                std::printf("render thread stopped: %s\n", error.what());
+                platform::reportf(platform::ReportLevel::kError, "render thread stopped: %s",
+                                  error.what());
                 std::fflush(stdout);
             } catch (...) {
-                std::printf("render thread stopped: unknown exception\n");
+                platform::report(platform::ReportLevel::kError,
+                                 "render thread stopped: unknown exception");
                 std::fflush(stdout);
             }
             std::lock_guard<std::mutex> guard(threadEndMutex_);
@@ -262,7 +265,8 @@ void Manager::CreateRenderTask() {
         });
         renderThreadRunning = true;
     } catch (const std::system_error& error) {
-        std::printf("failed to create render thread: %d\n", error.code().value());
+        platform::reportf(platform::ReportLevel::kError, "failed to create render thread: %d",
+                          error.code().value());
         std::fflush(stdout);
     }
 }
@@ -279,7 +283,8 @@ void Manager::StopRenderTask() {
         std::unique_lock<std::mutex> lock(threadEndMutex_);
         if (!threadEnded_.wait_for(lock, std::chrono::milliseconds(5000),
                                    [this] { return threadHasEnded_; })) {
-            std::printf("render thread did not stop within 5000 ms\n");
+            platform::report(platform::ReportLevel::kWarning,
+                             "render thread did not stop within 5000 ms");
             std::fflush(stdout);
         }
     }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "osc/OscTransport.h"
+#include "platform/Diagnostics.h"
 #include "platform/NumericLocale.h"
 #include "platform/SharedLibrary.h"
 #include "platform/ThreadName.h"
@@ -172,9 +173,9 @@ void HostLookup::run(std::shared_ptr<Shared> shared) {
             // An unreachable peer misses this datagram, as with any send.
         }
         if (drops != 0) {
-            std::printf("@@@ sendOSC: %llu datagrams dropped while host names were looked up\n",
-                        static_cast<unsigned long long>(drops));
-            std::fflush(stdout);
+            platform::reportf(platform::ReportLevel::kWarning,
+                              "@@@ sendOSC: %llu datagrams dropped while host names were looked up",
+                              static_cast<unsigned long long>(drops));
         }
         lock.lock();
         if (--s.inFlight[next.host] <= 0)

@@ -13,6 +13,7 @@
 #include <osc/OscException.h>
 #include <osc/OscOutboundPacketStream.h>
 
+#include "platform/Diagnostics.h"
 #include "platform/NumericLocale.h"
 #include "platform/ThreadName.h"
 #include "plugin/Properties.h"
@@ -25,11 +26,6 @@ namespace {
 // The notify thread also looks at the queue this often, so that a wake-up
 // lost between its check and its wait delays a notification, never loses it.
 constexpr auto kNotifyPoll = std::chrono::milliseconds(50);
-
-void printLine(std::FILE* stream, const std::string& text) {
-    std::fputs(text.c_str(), stream);
-    std::fflush(stream);
-}
 
 }  // namespace
 
@@ -111,7 +107,8 @@ void OSCHelper::StartTasks() {
     {
         std::lock_guard<std::mutex> guard(controlMutex_);
         if (receiveThread_.joinable()) {
-            std::fputs("Warning: Attempt to recreate OSC task\n", stdout);
+            platform::report(platform::ReportLevel::kWarning,
+                             "Warning: Attempt to recreate OSC task");
             std::fflush(stdout);
             return;
         }
@@ -133,13 +130,15 @@ void OSCHelper::StartTasks() {
     try {
         receiveThread_ = std::thread(&OSCHelper::TaskMain, this);
     } catch (const std::system_error& e) {
-        std::printf("failed to create OSC thread: %d\n", e.code().value());
+        platform::reportf(platform::ReportLevel::kError, "failed to create OSC thread: %d",
+                          e.code().value());
         std::fflush(stdout);
     }
     try {
         notifyThread_ = std::thread(&OSCHelper::NotifyTaskMain, this);
     } catch (const std::system_error& e) {
-        std::printf("failed to create OSC notify thread: %d\n", e.code().value());
+        platform::reportf(platform::ReportLevel::kError, "failed to create OSC notify thread: %d",
+                          e.code().value());
         std::fflush(stdout);
     }
 }
@@ -173,7 +172,8 @@ void OSCHelper::waitForThread(std::thread& thread, std::mutex& mutex, std::condi
     if (!ended) {
         // A thread cannot be ended from outside without leaving its locks
         // (the Lua lock among them) held for ever: say so and keep waiting.
-        std::printf("%s thread did not end within %d ms; waiting for it\n", name, kStopWaitMs);
+        platform::reportf(platform::ReportLevel::kWarning,
+                          "%s thread did not end within %d ms; waiting for it", name, kStopWaitMs);
         std::fflush(stdout);
     }
     thread.join();
@@ -247,16 +247,11 @@ void OSCHelper::listenOn(int port, std::uint32_t& handled) {
         }
         multiplexer.Run();
     } catch (const osc::Exception& e) {
-        std::string text = std::string("osc::Exception in TaskMain(): ") + e.what();
-        if (text.back() != '\n')
-            text += '\n';
-        printLine(stdout, text);
+        const std::string text = std::string("osc::Exception in TaskMain(): ") + e.what();
+        platform::report(platform::ReportLevel::kInfo, text);
     } catch (const std::runtime_error& e) {
-        // oscpack's own texts already end in a newline.
-        std::string text = std::string("std::runtime_error in TaskMain(): ") + e.what();
-        if (text.back() != '\n')
-            text += '\n';
-        printLine(stdout, text);
+        const std::string text = std::string("std::runtime_error in TaskMain(): ") + e.what();
+        platform::report(platform::ReportLevel::kInfo, text);
     }
 }
 
@@ -318,7 +313,8 @@ void OSCHelper::notifyChanges(std::vector<std::pair<std::int32_t, float>>& batch
     while (queue_.pop(index, value))
         batch.emplace_back(index, value);
     for (std::uint64_t n = unreportedDrops_.exchange(0); n > 0; --n)
-        printLine(stderr, "OSCHelper::SetParamQueue::Write() overflow\n");
+        platform::report(platform::ReportLevel::kWarning,
+                         "OSCHelper::SetParamQueue::Write() overflow");
 
     std::vector<UpdateRegistration> targets;
     for (const auto& [changed, native] : batch) {

@@ -16,6 +16,7 @@
 #include "osc/OscPacketCheck.h"
 #include "osc/ReplyEndpoint.h"
 #include "osc/ZephAddress.h"
+#include "platform/Diagnostics.h"
 #include "plugin/InstanceRegistry.h"
 #include "plugin/ParameterTable.h"
 #include "plugin/Properties.h"
@@ -33,9 +34,7 @@ constexpr int kCallResults = 16;
 }
 
 void printParseError(const std::string& text) {
-    const std::string line = "error while parsing message: " + text + "\n";
-    std::fputs(line.c_str(), stdout);
-    std::fflush(stdout);
+    platform::report(platform::ReportLevel::kWarning, "error while parsing message: " + text);
 }
 
 const char* nextString(osc::ReceivedMessageArgumentIterator& argument,

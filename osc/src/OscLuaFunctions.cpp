@@ -16,6 +16,7 @@
 #include "OscLuaSupport.h"
 #include "osc/OSCHelper.h"
 #include "osc/ReplyEndpoint.h"
+#include "platform/Diagnostics.h"
 #include "plugin/ParameterTable.h"
 
 namespace QX {
@@ -157,7 +158,8 @@ int OSCHelper::RegisterOSCPathForParameter(lua_State* L, bool normalised) {
     if (!addParameterPathFromLua(L, path, many, count, normalised, inconsistent))
         return luaL_error(L, "not enough memory");
     if (inconsistent) {
-        std::fputs("@@@ inconsistent sizes in RegisterOSCPathForParameter\n", stdout);
+        platform::report(platform::ReportLevel::kWarning,
+                         "@@@ inconsistent sizes in RegisterOSCPathForParameter");
         std::fflush(stdout);
     }
     return 0;

@@ -1,4 +1,5 @@
 #include "plugin/MessageQueue.h"
+#include "platform/Diagnostics.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -101,9 +102,9 @@ bool MessageQueue::WriteTrigger(std::uint32_t id) {
 
 void MessageQueue::reportOverflows() {
     for (std::uint32_t n = unreportedWrites_.exchange(0, std::memory_order_relaxed); n > 0; --n)
-        std::fputs("MessageQueue::Write() overflow\n", stderr);
+        platform::report(platform::ReportLevel::kWarning, "MessageQueue::Write() overflow");
     for (std::uint32_t n = unreportedSysEx_.exchange(0, std::memory_order_relaxed); n > 0; --n)
-        std::fputs("MessageQueue::WriteSysEx() overflow\n", stderr);
+        platform::report(platform::ReportLevel::kWarning, "MessageQueue::WriteSysEx() overflow");
 }
 
 int MessageQueue::nextReadSlot() const {

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/Diagnostics.h"
 #include "platform/Preferences.h"
 #include "platform/Settings.h"
 #include "plugin/EditorFrames.h"
@@ -83,9 +84,11 @@ void ZephCorvaneBase::reportDeferredDiagnostics() {
     hostEventQueue_.reportOverflows();
     controlQueue_.reportOverflows();
     if (const int refused = unreportedPortRefusal_.exchange(0, std::memory_order_relaxed)) {
-        std::fprintf(stderr, "OSC port %d + %d refused (%s): OSC server off\n", refused / 1000,
-                     refused % 1000, osc_port::kRefusal);
-        std::fflush(stderr);
+        platform::report(platform::ReportLevel::kWarning,
+                         "OSC port " + std::to_string(refused / 1000) + " + " +
+                             std::to_string(refused % 1000) + " refused (" + osc_port::kRefusal +
+                             "): OSC server off",
+                         this);
     }
 }
 
@@ -96,9 +99,9 @@ void ZephCorvaneBase::initialise() {
         platform::readIntPreference(platform::kPrefOscBasePort, platform::kDefaultOscBasePort);
     if (base < 1 || base > osc_port::kLargestPort) {
         // Written by hand or by another program: no port of ours.
-        std::fprintf(stderr, "OSC Base Port %d is no UDP port: %d used\n", base,
-                     platform::kDefaultOscBasePort);
-        std::fflush(stderr);
+        platform::reportf(platform::ReportLevel::kWarning,
+                          "OSC Base Port %d is no UDP port: %d used", base,
+                          platform::kDefaultOscBasePort);
         base = platform::kDefaultOscBasePort;
     }
     platform::processSettings().oscBasePort.store(base, std::memory_order_relaxed);
@@ -509,9 +512,9 @@ VstInt32 ZephCorvaneBase::setChunk(void* data, VstInt32 byteSize, bool /*isPrese
             float value;
             std::memcpy(&value, values->data() + 4 * i, 4);
             if (const char* refusal = parameterValueRefusal(index, value)) {
-                std::fprintf(stderr, "Saved state: %s %g refused (%s)\n", table_[index].name,
-                             static_cast<double>(value), refusal);
-                std::fflush(stderr);
+                platform::reportf(platform::ReportLevel::kWarning,
+                                  "Saved state: %s %g refused (%s)", table_[index].name,
+                                  static_cast<double>(value), refusal);
                 continue;
             }
             value = std::clamp(value, table_[index].minimum, table_[index].maximum);

@@ -1,4 +1,5 @@
 #include "script/LuaRuntime.h"
+#include "platform/Diagnostics.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -28,8 +29,9 @@ void* allocate(void* /*signal*/, void* block, std::size_t /*oldSize*/, std::size
 
 // As the standard state's: an error outside any protected call.
 int panic(lua_State* L) {
-    std::fprintf(stderr, "PANIC: unprotected error in call to Lua API (%s)\n",
-                 lua_type(L, -1) == LUA_TSTRING ? lua_tostring(L, -1) : "?");
+    platform::reportf(platform::ReportLevel::kError,
+                      "PANIC: unprotected error in call to Lua API (%s)",
+                      lua_type(L, -1) == LUA_TSTRING ? lua_tostring(L, -1) : "?");
     return 0;
 }
 

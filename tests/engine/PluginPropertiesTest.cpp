@@ -8,6 +8,7 @@
 #include "engine/ZephCorvane.h"
 #include "platform/Preferences.h"
 #include "platform/Settings.h"
+#include "platform/testing/CapturedReports.h"
 #include "plugin/InstanceRegistry.h"
 
 namespace {
@@ -248,11 +249,11 @@ TEST_F(PluginProperties, AnOffsetPastTheLastPortIsRefusedOrSwitchesTheServerOff)
     EXPECT_EQ(p.oscPort(), 65535);
     // The host's automation cannot be refused: the server goes off, never
     // to a wrapped port, and another thread says why.
-    testing::internal::CaptureStderr();
+    platform::testing::CapturedReports said;
     p.setParameter(kParamOscPortOffset, 1.0f);
     EXPECT_EQ(p.oscPort(), 0);
     p.reportDeferredDiagnostics();
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+    EXPECT_EQ(said.Text(),
               "OSC port 65500 + 100 refused (OSC Base Port + OSC Port Offset is above 65535): "
               "OSC server off\n");
     platform::processSettings().oscBasePort.store(platform::kDefaultOscBasePort);
@@ -261,9 +262,8 @@ TEST_F(PluginProperties, AnOffsetPastTheLastPortIsRefusedOrSwitchesTheServerOff)
 TEST_F(PluginProperties, ABasePortPreferenceThatIsNoPortGivesTheDefault) {
     for (int stored : {0, -1, 65536, 70000}) {
         prefs.ints[platform::kPrefOscBasePort] = stored;
-        testing::internal::CaptureStderr();
+        platform::testing::CapturedReports said;
         make().initialise();
-        testing::internal::GetCapturedStderr();
         EXPECT_EQ(platform::processSettings().oscBasePort.load(), 7000) << stored;
     }
 }

@@ -11,6 +11,7 @@
 #include "engine/ZephCorvane.h"
 #include "platform/Diagnostics.h"
 #include "platform/MemoryMidiInput.h"
+#include "platform/testing/CapturedReports.h"
 #include "tavro/Version.h"
 
 namespace QX4Controller {
@@ -109,9 +110,9 @@ TEST_F(SavedState, ValuesNoParameterCanHoldAreClampedOrKept) {
     values[kParamOscPortOffset] = 1e7f;
     values[kParamTestType] = -1.0f;
     values[kParamClockOffset] = -std::numeric_limits<float>::infinity();
-    testing::internal::CaptureStderr();
+    platform::testing::CapturedReports reports;
     restore(chunkWith(state::kTagParameters, values, sizeof values));
-    const std::string said = testing::internal::GetCapturedStderr();
+    const std::string said = reports.Text();
     EXPECT_NE(said.find("Saved state: MIDI Channel nan refused (not a finite number)"),
               std::string::npos)
         << said;

@@ -12,6 +12,7 @@
 #include "OscTestSupport.h"
 #include "osc/OscPacketCheck.h"
 #include "platform/Settings.h"
+#include "platform/testing/CapturedReports.h"
 #include "plugin/InstanceRegistry.h"
 #include "tavro/Version.h"
 
@@ -214,12 +215,11 @@ TEST_F(OscDispatch, TheSixtyFourthUndrainedChangeOverflows) {
     plugin_->setParameterNative(5, 1.0f, false);
     EXPECT_EQ(helper_.pendingChanges(), 63u);
 
-    testing::internal::CaptureStderr();
+    platform::testing::CapturedReports said;
     helper_.StartTasks();
     ASSERT_TRUE(waitForSends(63));
     helper_.StopTasks();
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "OSCHelper::SetParamQueue::Write() overflow\n");
+    EXPECT_EQ(said.Text(), "OSCHelper::SetParamQueue::Write() overflow\n");
     const auto replies = transport_.replies();
     ASSERT_EQ(replies.size(), 63u);
     EXPECT_EQ(replies.front(), "/swing ,if 4 0");
@@ -227,13 +227,12 @@ TEST_F(OscDispatch, TheSixtyFourthUndrainedChangeOverflows) {
 }
 
 TEST_F(OscDispatch, StartingTheTasksTwiceIsRefusedUntilTheyStop) {
-    testing::internal::CaptureStdout();
+    platform::testing::CapturedReports said;
     helper_.StartTasks();
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Warning: Attempt to recreate OSC task\n");
+    EXPECT_EQ(said.Take(), "Warning: Attempt to recreate OSC task\n");
     helper_.StopTasks();
-    testing::internal::CaptureStdout();
     helper_.StartTasks();
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(said.Take(), "");
 }
 
 // ---- Instance addressing ----------------------------------------------------------------------

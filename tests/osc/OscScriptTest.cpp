@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "OscTestSupport.h"
+#include "platform/testing/CapturedReports.h"
 
 namespace {
 
@@ -114,10 +115,9 @@ TEST(OscWithoutLua, ExecAndCallHaveNoLuaSupport) {
     QX4Controller::ZephCorvane plugin(osctest::hostCallback, &helpers);
     for (const std::string& packet : {std::string(Message("/exec").s("f")),
                                       std::string(Message("/call").s("f").s(kUrl).s("/r"))}) {
-        testing::internal::CaptureStdout();
+        platform::testing::CapturedReports said;
         osctest::oscHelperOf(plugin).handlePacket(packet.data(), packet.size(), kPeer);
-        EXPECT_EQ(testing::internal::GetCapturedStdout(),
-                  refused(packet.substr(0, 5), "no Lua support from OSC"));
+        EXPECT_EQ(said.Text(), refused(packet.substr(0, 5), "no Lua support from OSC"));
     }
 }
 
@@ -176,10 +176,9 @@ TEST_F(OscScripts, ParameterPathsSetNativeOrNormalisedValues) {
 TEST_F(OscScripts, RefusedParameterRegistrationsRegisterNothing) {
     ASSERT_EQ(lua_.run("registerOSCPathForParameter('/p', 4)"), "");
     // A registration of another size is refused with a diagnostic.
-    testing::internal::CaptureStdout();
+    platform::testing::CapturedReports said;
     EXPECT_EQ(lua_.run("registerOSCPathForParameter('/p', {1, 2})"), "");
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "@@@ inconsistent sizes in RegisterOSCPathForParameter\n");
+    EXPECT_EQ(said.Text(), "@@@ inconsistent sizes in RegisterOSCPathForParameter\n");
     EXPECT_EQ(lua_.run("registerOSCPathForParameter('/p', 28)"),
               kWhere + std::string("parameter out of range: 28"));
     EXPECT_EQ(lua_.run("registerOSCPathForParameter('/p', {1, -1})"),

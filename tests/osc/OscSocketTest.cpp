@@ -19,6 +19,7 @@
 
 #include "OscTestSupport.h"
 #include "osc/ProductHelpers.h"
+#include "platform/testing/CapturedReports.h"
 #include "platform/testing/TestAccess.h"
 #include "tavro/Version.h"
 
@@ -210,11 +211,10 @@ TEST_F(OscOnLoopback, APortInUseLeavesTheInstanceWorkingUntilTheNextStart) {
     auto plugin = makePlugin();
     auto blocker =
         std::make_unique<UdpReceiveSocket>(IpEndpointName(IpEndpointName::ANY_ADDRESS, base_ + 7));
-    testing::internal::CaptureStdout();
+    platform::testing::CapturedReports said;
     setOffset(*plugin, 7);
     std::this_thread::sleep_for(300ms);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "std::runtime_error in TaskMain(): unable to bind udp socket\n");
+    EXPECT_EQ(said.Text(), "std::runtime_error in TaskMain(): unable to bind udp socket\n");
     EXPECT_EQ(osctest::oscHelperOf(*plugin).boundPort(), 0);
 
     float samples[64];
@@ -352,7 +352,7 @@ TEST_F(OscOnLoopback, AFloodOfGoodAndBadDatagramsLeavesTheServerAnswering) {
     });
 
     const std::vector<std::string> packets = floodPackets(base_);
-    testing::internal::CaptureStdout();
+    platform::testing::CapturedReports said;
     {
         UdpTransmitSocket socket(IpEndpointName(0x7F000001, base_ + 9));
         const auto deadline = std::chrono::steady_clock::now() + 60s;
@@ -364,7 +364,7 @@ TEST_F(OscOnLoopback, AFloodOfGoodAndBadDatagramsLeavesTheServerAnswering) {
         }
     }
     std::this_thread::sleep_for(500ms);
-    const std::string printed = testing::internal::GetCapturedStdout();
+    const std::string printed = said.Text();
     stop.store(true);
     audio.join();
 
@@ -446,7 +446,7 @@ TEST_F(OscOnLoopback, MutatedDatagramsLeaveEveryParameterFiniteAndInRange) {
 
     DatagramMutator mutator(seeds);
     int sent = 0;
-    testing::internal::CaptureStdout();
+    platform::testing::CapturedReports said;
     {
         UdpTransmitSocket socket(IpEndpointName(0x7F000001, base_ + 9));
         const auto deadline = std::chrono::steady_clock::now() + 30s;
@@ -459,7 +459,6 @@ TEST_F(OscOnLoopback, MutatedDatagramsLeaveEveryParameterFiniteAndInRange) {
     }
     // Whatever a datagram did to the port, the server is brought back.
     std::this_thread::sleep_for(300ms);
-    testing::internal::GetCapturedStdout();
     setOffset(*plugin, 0);
     setOffset(*plugin, 9);
     ASSERT_TRUE(waitForBoundPort(*plugin, base_ + 9));

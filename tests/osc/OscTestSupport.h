@@ -26,6 +26,7 @@
 #include "engine/ZephCorvane.h"
 #include "osc/OSCHelper.h"
 #include "platform/Preferences.h"
+#include "platform/testing/CapturedReports.h"
 #include "plugin/Properties.h"
 
 namespace osctest {
@@ -340,9 +341,9 @@ class RecordedServer : public ::testing::Test {
 protected:
     // Handles one datagram; what the server printed.
     std::string send(const std::string& packet) {
-        testing::internal::CaptureStdout();
+        platform::testing::CapturedReports said;
         helper_.handlePacket(packet.data(), packet.size(), kPeer);
-        return testing::internal::GetCapturedStdout();
+        return said.Text();
     }
 
     ScopedPreferences preferences_{7000};

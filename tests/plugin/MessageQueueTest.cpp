@@ -3,6 +3,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/testing/CapturedReports.h"
 #include "plugin/MessageQueue.h"
 
 namespace {
@@ -29,17 +30,16 @@ TEST(MessageQueue, HoldsAtMost63ItemsAndReportsEachDropLater) {
     for (int i = 0; i < 63; ++i)
         queue.Write(0x90, 0, static_cast<std::uint8_t>(i), 1, 0);
     // The writer is usually the audio thread: a drop is only counted there.
-    testing::internal::CaptureStderr();
+    platform::testing::CapturedReports said;
     queue.Write(0x90, 0, 99, 1, 0);
     queue.Write(0x90, 0, 98, 1, 0);
     const std::uint8_t bytes[] = {0x7D, 0xF7};
     EXPECT_FALSE(queue.WriteSysEx(bytes, 2));
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(said.Take(), "");
     EXPECT_EQ(queue.droppedMessages(), 3u);
-    testing::internal::CaptureStderr();
     queue.reportOverflows();
     queue.reportOverflows();  // each drop once
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+    EXPECT_EQ(said.Take(),
               "MessageQueue::Write() overflow\nMessageQueue::Write() overflow\n"
               "MessageQueue::WriteSysEx() overflow\n");
 

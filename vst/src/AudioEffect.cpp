@@ -3,12 +3,13 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/Diagnostics.h"
 #include "platform/NumericLocale.h"
 
 namespace {
 
 void reportException(const char* where) {
-    std::fprintf(stderr, "AudioEffect: exception caught in %s\n", where);
+    platform::reportf(platform::ReportLevel::kError, "AudioEffect: exception caught in %s", where);
 }
 
 // Opcodes whose answer reads or writes through `ptr`: a host that passes null
