@@ -472,6 +472,11 @@ void Manager::InitGL() {
             glBindFramebuffer(GL_FRAMEBUFFER, 0);
         } else {
             bridge->CreateOffscreen(viewportWidth, viewportHeight);
+            if (labelFont && labelFont->Loaded()) {
+                bridge->MakeOffscreenCurrent();
+                offscreenLabelFont_ = std::make_unique<Font>(labelFont->path(), labelFont->size());
+                offscreenLabelFont_->SetScale(scale);
+            }
         }
     }
     uiTextureWidth_ = textureWidth;
@@ -485,6 +490,7 @@ void Manager::InitGL() {
 void Manager::ShutdownGL() {
     if (!bridge->MakeCurrent()) {
         bridge->Destroy();
+        offscreenLabelFont_.reset();
         return;
     }
     for (Texture* texture : textures)
@@ -510,7 +516,9 @@ void Manager::ShutdownGL() {
     if (framebuffer && glDeleteFramebuffers)
         glDeleteFramebuffers(1, &framebuffer);
     framebuffer = 0;
+    // Its glyph texture goes with the offscreen context.
     bridge->Destroy();
+    offscreenLabelFont_.reset();
 }
 
 // ---- Frames ---------------------------------------------------------------------------
@@ -537,9 +545,13 @@ void Manager::RenderUITexture() {
     glLoadIdentity();
     DrawBackground(false);
     if (labelFont) {
+        Font* font = labelFont;
+        if (!framebuffer)
+            font = offscreenLabelFont_ && offscreenLabelFont_->Loaded() ? offscreenLabelFont_.get()
+                                                                        : nullptr;
         for (UIElement* element : elements) {
             if (element->visible)
-                element->DrawStatic(labelFont);
+                element->DrawStatic(font);
         }
     }
     if (framebuffer) {
