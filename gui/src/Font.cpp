@@ -310,7 +310,7 @@ std::recursive_mutex& FontLock() {
 
 // ---- Font ------------------------------------------------------------------------------
 
-Font::Font(const std::string& path, int size) : size_(size) {
+Font::Font(const std::string& path, int size) : path_(path), size_(size) {
     bool loaded = false;
     {
         std::lock_guard<std::recursive_mutex> hold(FontLock());

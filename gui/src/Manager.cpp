@@ -477,6 +477,11 @@ void Manager::InitGL() {
             glBindFramebuffer(GL_FRAMEBUFFER, 0);
         } else {
             bridge->CreateOffscreen(viewportWidth, viewportHeight);
+            if (labelFont && labelFont->Loaded()) {
+                bridge->MakeOffscreenCurrent();
+                offscreenLabelFont_ = std::make_unique<Font>(labelFont->path(), labelFont->size());
+                offscreenLabelFont_->SetScale(scale);
+            }
         }
     }
     uiTextureWidth_ = textureWidth;
@@ -490,6 +495,7 @@ void Manager::InitGL() {
 void Manager::ShutdownGL() {
     if (!bridge->MakeCurrent()) {
         bridge->Destroy();
+        offscreenLabelFont_.reset();
         return;
     }
     for (Texture* texture : textures)
@@ -515,7 +521,9 @@ void Manager::ShutdownGL() {
     if (framebuffer && glDeleteFramebuffers)
         glDeleteFramebuffers(1, &framebuffer);
     framebuffer = 0;
+    // Its glyph texture goes with the offscreen context.
     bridge->Destroy();
+    offscreenLabelFont_.reset();
 }
 
 // ---- Frames ---------------------------------------------------------------------------
@@ -542,9 +550,13 @@ void Manager::RenderUITexture() {
     glLoadIdentity();
     DrawBackground(false);
     if (labelFont) {
+        Font* font = labelFont;
+        if (!framebuffer)
+            font = offscreenLabelFont_ && offscreenLabelFont_->Loaded() ? offscreenLabelFont_.get()
+                                                                        : nullptr;
         for (UIElement* element : elements) {
             if (element->visible)
-                element->DrawStatic(labelFont);
+                element->DrawStatic(font);
         }
     }
     if (framebuffer) {

@@ -32,7 +32,16 @@ TEST(XErrorHandler, AHandlerSavedByAToolkitStillWorksAfterThePluginIsUnloaded) {
         OpenEditor editor;
         ASSERT_TRUE(editor.ok);
         editor.pump(100);
-        saved = XSetErrorHandler(toolkitHandler);  // the toolkit's push
+        // The trap is up only while the render thread works (not while it
+        // sleeps between frames): push until the push finds it.
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        for (;;) {
+            saved = XSetErrorHandler(toolkitHandler);  // the toolkit's push
+            if (saved != hostHandler || std::chrono::steady_clock::now() > giveUp)
+                break;
+            XSetErrorHandler(hostHandler);
+            std::this_thread::yield();
+        }
         editor.host.close();
         editor.ok = false;
     }  // the host unloads the library

@@ -39,6 +39,9 @@ public:
     Font& operator=(const Font&) = delete;
 
     bool Loaded() const { return face_ != nullptr; }
+    // The face's file, for another font of the same face in another GL
+    // context (whose glyph texture names mean nothing in this one's).
+    const std::string& path() const { return path_; }
     // FTGL's face, for its metrics (under the font lock). Its glyphs carry
     // metrics only: text is drawn from LayoutText's quads, never by FTGL's
     // Render.
@@ -81,6 +84,7 @@ private:
 
     std::unique_ptr<FTTextureFont> face_;
     std::unique_ptr<Glyphs> glyphs_;
+    std::string path_;
     int size_ = 0;
     int scale_ = 1;
     float inverseScale_ = 1;

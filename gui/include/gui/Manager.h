@@ -294,6 +294,10 @@ private:
     std::string cachedInfoText_;
 
     int uiTextureWidth_ = 1024, uiTextureHeight_ = 512;
+    // Without framebuffer objects the cached layer is drawn in the offscreen
+    // context, which shares no GL objects with the window's: its labels need
+    // a label font whose glyph texture was made there. [render-thread]
+    std::unique_ptr<Font> offscreenLabelFont_;
     std::mutex threadEndMutex_;
     std::condition_variable threadEnded_;
     bool threadHasEnded_ = false;
