@@ -97,10 +97,11 @@ public:
                                                           QX::MidiScripting*) const override {
         auto helper =
             std::make_unique<QX::OSCHelper>(plugin, std::make_unique<BareLua>(), &transport);
-        helper->StopTasks();
+        server = helper.get();
         return helper;
     }
     mutable NullTransport transport;
+    mutable QX::OSCHelper* server = nullptr;
 };
 
 // ---- Decoding ------------------------------------------------------------------------
@@ -426,6 +427,8 @@ struct Fixture {
         platform::installMidiInputSystem(&devices);
         devices.addDevice("Fuzz In");
         plugin = std::make_unique<QX4Controller::ZephCorvane>(hostCallback, &helpers);
+        // The plug-in started its server: no socket, no receive thread here.
+        helpers.server->StopTasks();
     }
     QuietPreferences preferences;
     QuietBoxes boxes;
