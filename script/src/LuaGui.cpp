@@ -381,4 +381,11 @@ Manager& LuaGui::CheckManager(lua_State* L) {
     return *manager;
 }
 
+Manager& LuaGui::CheckLayoutManager(lua_State* L) {
+    Manager& manager = CheckManager(L);
+    if (manager.renderThreadRunning)
+        luaL_error(L, "the editor is open: elements are made only while createUI runs");
+    return manager;
+}
+
 }  // namespace QX

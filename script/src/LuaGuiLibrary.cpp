@@ -158,7 +158,7 @@ int checkParameterOrIndex(lua_State* L, int arg) {
         const lua_Number number = lua_tonumber(L, arg);
         const int count = LuaGuiLibrary::parameterCount(guiOf(L));
         if (!(number >= 0 && number < count))
-            return luaL_error(L, "parameter out of range: %d", static_cast<int>(number));
+            return luaL_error(L, "parameter out of range: %d", truncateToInt(number));
         return static_cast<int>(number);
     }
     return LuaGui::CheckParameterName(L, arg);
@@ -175,6 +175,7 @@ void pushElement(lua_State* L, UIElement* element, const char* metatable) {
 int group_add(lua_State* L) {
     Group* group = checkGroup(L, 1);
     UIElement* element = LuaGui::CheckElement(L, 2);
+    LuaGui::CheckLayoutManager(L);
     if (!addToGroup(group, element))
         return raiseOutOfMemory(L);
     return 0;
@@ -382,7 +383,7 @@ int gui_group(lua_State* L) {
             lua_pop(L, 1);  //
         }
     }
-    Manager& manager = LuaGui::CheckManager(L);
+    Manager& manager = LuaGui::CheckLayoutManager(L);
     auto* group = makeObject<NamedGroup>(&manager, name, margins);
     if (!group || !addToGroup(manager.root, group))
         return raiseOutOfMemory(L);
@@ -396,7 +397,7 @@ int gui_knob(lua_State* L) {
     const int first = lua_type(L, 2) == LUA_TNUMBER ? 2 : 3;
     float place[3];
     readNumbers(L, first, 3, place);
-    LuaGui::CheckManager(L);
+    LuaGui::CheckLayoutManager(L);
     pushElement(L, guiOf(L).MakeKnob(L, parameter, place[0], place[1], place[2]),
                 LuaGui::kElementMetatable);  // knob
     return 1;
@@ -412,7 +413,7 @@ int gui_slider(lua_State* L) {
         horizontal = 1;
     else if (orientation[0] != 'v')
         return luaL_error(L, "unknown slider orientation: %s", orientation);
-    LuaGui::CheckManager(L);
+    LuaGui::CheckLayoutManager(L);
     pushElement(
         L, guiOf(L).MakeSlider(L, parameter, place[0], place[1], place[2], place[3], horizontal),
         LuaGui::kElementMetatable);  // slider
@@ -439,7 +440,7 @@ int gui_button(lua_State* L) {
     }
     if (!entry)
         return luaL_error(L, "button not found: %s", name);
-    LuaGui::CheckManager(L);
+    LuaGui::CheckLayoutManager(L);
     pushElement(L, guiOf(L).MakeButton(L, *entry, caption, place[0], place[1], place[2], place[3]),
                 LuaGui::kElementMetatable);  // button
     return 1;
@@ -453,7 +454,7 @@ int gui_luaButton(lua_State* L) {
     const char* style = luaL_checkstring(L, 4);
     float place[4];
     readNumbers(L, 5, 4, place);
-    Manager& manager = LuaGui::CheckManager(L);
+    Manager& manager = LuaGui::CheckLayoutManager(L);
     LuaGui& gui = guiOf(L);
     lua_pushvalue(L, 1);                                   // function
     const int reference = luaL_ref(L, LUA_REGISTRYINDEX);  //
@@ -474,7 +475,7 @@ int gui_propertyTriggerButton(lua_State* L) {
     const char* tooltip = luaL_checkstring(L, 3);
     float place[4];
     readNumbers(L, 4, 4, place);
-    Manager& manager = LuaGui::CheckManager(L);
+    Manager& manager = LuaGui::CheckLayoutManager(L);
     LuaGui& gui = guiOf(L);
     void* record = LuaGuiLibrary::addTrigger(gui, propertyId);
     if (!record)
@@ -494,7 +495,7 @@ int gui_propertyButton(lua_State* L) {
     const char* style = luaL_checkstring(L, 4);
     float place[4];
     readNumbers(L, 5, 4, place);
-    Manager& manager = LuaGui::CheckManager(L);
+    Manager& manager = LuaGui::CheckLayoutManager(L);
     const int mode = style[0] == 't' ? 1 : style[0] == 'i' ? 2 : 0;
     const int infoId = addInfoText(manager, tooltip);
     pushElement(L,
@@ -506,7 +507,7 @@ int gui_propertyButton(lua_State* L) {
 
 int gui_texture(lua_State* L) {
     const char* name = luaL_checkstring(L, 1);
-    Manager& manager = LuaGui::CheckManager(L);
+    Manager& manager = LuaGui::CheckLayoutManager(L);
     bool missing = false;
     Texture* texture = makeTexture(guiOf(L), manager, name, missing);
     if (missing)
@@ -520,6 +521,10 @@ int gui_texture(lua_State* L) {
 int gui_font(lua_State* L) {
     if (!lua_isfunction(L, 1))
         return luaL_error(L, "first argument to luaButton() is not a function");
+    // A font made once the editor is open would never be scaled for the
+    // window. A state without an editor makes fonts that nothing keeps.
+    if (guiOf(L).manager())
+        LuaGui::CheckLayoutManager(L);
     lua_settop(L, 1);
     lua_call(L, 0, 1);  // list
     RawFontList list;
@@ -535,7 +540,7 @@ int gui_dropDown(lua_State* L) {
     const int parameter = LuaGui::CheckParameterName(L, 1);
     float place[4];
     readNumbers(L, 2, 4, place);
-    LuaGui::CheckManager(L);
+    LuaGui::CheckLayoutManager(L);
     pushElement(L, guiOf(L).MakeDropDown(L, parameter, place[0], place[1], place[2], place[3]),
                 LuaGui::kElementMetatable);  // drop-down
     return 1;
@@ -549,7 +554,7 @@ int gui_label(lua_State* L) {
     const float width = static_cast<float>(luaL_optnumber(L, 5, 0));
     const float height = static_cast<float>(luaL_optnumber(L, 6, 0));
     const int alignment = align[0] == 'l' ? 1 : align[0] == 'r' ? 2 : 0;
-    Manager& manager = LuaGui::CheckManager(L);
+    Manager& manager = LuaGui::CheckLayoutManager(L);
     pushElement(L, makeObject<Label>(&manager, text, x, y, alignment, width, height),
                 LuaGui::kLabelMetatable);  // label
     return 1;
@@ -560,7 +565,7 @@ int gui_textField(lua_State* L) {
     float place[4];
     readNumbers(L, 2, 4, place);
     const char* format = luaL_optstring(L, 6, "");
-    Manager& manager = LuaGui::CheckManager(L);
+    Manager& manager = LuaGui::CheckLayoutManager(L);
     pushElement(
         L,
         makeObject<TextField>(&manager, parameter, place[0], place[1], place[2], place[3], format),
@@ -573,7 +578,7 @@ int gui_propertyTextField(lua_State* L) {
     const char* prompt = luaL_checkstring(L, 2);
     float place[4];
     readNumbers(L, 3, 4, place);
-    Manager& manager = LuaGui::CheckManager(L);
+    Manager& manager = LuaGui::CheckLayoutManager(L);
     pushElement(L,
                 makeObject<PropertyTextField>(&manager, propertyId, prompt, place[0], place[1],
                                               place[2], place[3]),
@@ -583,7 +588,7 @@ int gui_propertyTextField(lua_State* L) {
 
 int gui_add(lua_State* L) {
     UIElement* element = LuaGui::CheckElement(L, 1);
-    Manager& manager = LuaGui::CheckManager(L);
+    Manager& manager = LuaGui::CheckLayoutManager(L);
     if (!addToGroup(manager.root, element))
         return raiseOutOfMemory(L);
     return 0;

@@ -27,16 +27,6 @@ namespace {
 // "Seconds since the process started": taken when the library is loaded.
 const std::chrono::steady_clock::time_point kProcessStart = std::chrono::steady_clock::now();
 
-// Truncation towards zero that stays defined for any Lua number (NaN and
-// values beyond the int range included).
-int truncateToInt(lua_Number value) {
-    if (!(value > static_cast<lua_Number>(INT_MIN) - 1.0))
-        return INT_MIN;
-    if (!(value < static_cast<lua_Number>(INT_MAX) + 1.0))
-        return INT_MAX;
-    return static_cast<int>(value);
-}
-
 int checkInt(lua_State* L, int arg) {
     return truncateToInt(luaL_checknumber(L, arg));
 }

@@ -51,7 +51,7 @@ int pushCreated(lua_State* L, void* object, const char* metatable) {
 int plugin_setBackgroundTexture(lua_State* L) {
     Texture* texture = checkTexture(L, 1);
     const char* mode = luaL_optstring(L, 2, "tile");
-    Manager& manager = LuaGui::CheckManager(L);
+    Manager& manager = LuaGui::CheckLayoutManager(L);
     if (auto* al = dynamic_cast<ALmanager*>(&manager))
         al->SetBackground(texture, mode);
     return 0;
@@ -62,7 +62,7 @@ int plugin_arcKnobRenderer(lua_State* L) {
     float numbers[5];
     for (int i = 0; i < 5; ++i)
         numbers[i] = checkFloat(L, 2 + i);
-    Manager& manager = LuaGui::CheckManager(L);
+    Manager& manager = LuaGui::CheckLayoutManager(L);
     return pushCreated(L,
                        makeObject<ArcKnobRenderer>(&manager, atlas, numbers[0], numbers[1],
                                                    numbers[2], numbers[3], numbers[4]),
@@ -74,7 +74,7 @@ int plugin_spinKnobRenderer(lua_State* L) {
     const float a = checkFloat(L, 2);
     const float b = checkFloat(L, 3);
     const float c = checkFloat(L, 4);
-    Manager& manager = LuaGui::CheckManager(L);
+    Manager& manager = LuaGui::CheckLayoutManager(L);
     return pushCreated(L, makeObject<TexturedKnobRenderer>(&manager, texture, a, b, c),
                        PluginLuaGui::kKnobRendererMetatable);  // renderer
 }
@@ -82,7 +82,7 @@ int plugin_spinKnobRenderer(lua_State* L) {
 int plugin_sliderRenderer(lua_State* L) {
     Texture* track = checkTexture(L, 1);
     Texture* handle = checkTexture(L, 2);
-    Manager& manager = LuaGui::CheckManager(L);
+    Manager& manager = LuaGui::CheckLayoutManager(L);
     return pushCreated(L, makeObject<TexturedSliderRenderer>(&manager, track, handle),
                        PluginLuaGui::kSliderRendererMetatable);  // renderer
 }
@@ -93,7 +93,7 @@ int plugin_paramButton(lua_State* L) {
     float place[4];
     for (int i = 0; i < 4; ++i)
         place[i] = checkFloat(L, 3 + i);
-    Manager& manager = LuaGui::CheckManager(L);
+    Manager& manager = LuaGui::CheckLayoutManager(L);
     return pushCreated(L,
                        makeObject<CrvnButton>(&manager, caption, place[0], place[1], place[2],
                                               place[3], parameter),
@@ -115,7 +115,7 @@ int plugin_midiBrowseButton(lua_State* L) {
     float place[4];
     for (int i = 0; i < 4; ++i)
         place[i] = checkFloat(L, 4 + i);
-    Manager& manager = LuaGui::CheckManager(L);
+    Manager& manager = LuaGui::CheckLayoutManager(L);
     const int infoId = addInfoText(manager, tooltip);
     return pushCreated(L,
                        makeObject<MIDIBrowseButton>(&manager, caption, propertyId, place[0],
@@ -127,7 +127,7 @@ int plugin_infoDisplay(lua_State* L) {
     float place[4];
     for (int i = 0; i < 4; ++i)
         place[i] = checkFloat(L, 1 + i);
-    Manager& manager = LuaGui::CheckManager(L);
+    Manager& manager = LuaGui::CheckLayoutManager(L);
     return pushCreated(L,
                        makeObject<InfoDisplay>(&manager, place[0], place[1], place[2], place[3],
                                                manager.midiHistory),
@@ -151,7 +151,7 @@ int plugin_midiHistoryDisplay(lua_State* L) {
     }
     luaL_argcheck(L, fontKind, 6, "font expected");
     auto* font = static_cast<Font*>(*static_cast<void**>(lua_touserdata(L, 6)));
-    Manager& manager = LuaGui::CheckManager(L);
+    Manager& manager = LuaGui::CheckLayoutManager(L);
     return pushCreated(
         L,
         makeObject<MIDIHistoryDisplay>(&manager, place[0], place[1], place[2], place[3],

@@ -1,5 +1,7 @@
 #include "ScriptGlobals.h"
 
+#include <climits>
+
 #include <lua.hpp>
 
 namespace QX {
@@ -58,6 +60,14 @@ void pushPrintLine(lua_State* L) {
     }
     luaL_addchar(&buffer, '\n');
     luaL_pushresult(&buffer);  // args..., tostring, line
+}
+
+int truncateToInt(double value) {
+    if (!(value > static_cast<double>(INT_MIN) - 1.0))
+        return INT_MIN;
+    if (!(value < static_cast<double>(INT_MAX) + 1.0))
+        return INT_MAX;
+    return static_cast<int>(value);
 }
 
 }  // namespace QX

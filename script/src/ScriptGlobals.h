@@ -15,4 +15,8 @@ void setProductGlobals(lua_State* L);
 // through tostring, ending with a newline) and pushes the line.
 void pushPrintLine(lua_State* L);
 
+// Truncation towards zero that stays defined for any Lua number (NaN and
+// values beyond the int range included): INT_MIN below, INT_MAX above.
+int truncateToInt(double value);
+
 }  // namespace QX

@@ -177,6 +177,10 @@ TEST_F(LuaGuiTest, ParametersAreReadAndSetByNameOrIndex) {
     EXPECT_THAT(Run("getParameterID('Nope')"), HasSubstr("parameter not found: 'Nope'"));
     EXPECT_THAT(Run("getParameter(28)"), HasSubstr("parameter out of range: 28"));
     EXPECT_THAT(Run("setParameter(-1, 3)"), HasSubstr("parameter out of range: -1"));
+    // Indices no int holds are named without undefined behaviour.
+    EXPECT_THAT(Run("getParameter(0/0)"), HasSubstr("parameter out of range: -2147483648"));
+    EXPECT_THAT(Run("setParameter(-3e9, 1)"), HasSubstr("parameter out of range: -2147483648"));
+    EXPECT_THAT(Run("getParameter(1e300)"), HasSubstr("parameter out of range: 2147483647"));
 
     host.calls.clear();
     ASSERT_EQ(Run("setParameter('Swing', 30)"), "");
@@ -272,6 +276,52 @@ TEST_F(LuaGuiTest, ALuaButtonCallsItsFunctionAndSurvivesItsErrors) {
     press(660, 210);
     EXPECT_THAT(gui->output, HasSubstr("no luck"));
     EXPECT_EQ(Run("assert(broken:getState())"), "");
+}
+
+TEST_F(LuaGuiTest, OnceTheEditorIsOpenAButtonsFunctionChangesButAddsNothing) {
+    ASSERT_EQ(Run("g = group('Open')\n"
+                  "l = label('kept', 0, 0)\n"
+                  "b = luaButton(function() end, 'B', 'tip', 'toggle', 0, 0, 9, 9)\n"
+                  "k = texture('buttons.png')"),
+              "");
+    const std::size_t elements = manager->elements.size(), textures = manager->textures.size(),
+                      effects = manager->effects.size(), fonts = manager->fonts.size(),
+                      children = manager->root->children.size();
+    // What the render thread's flag says while it owns the tree.
+    manager->renderThreadRunning = true;
+    for (const char* code : {"group('Late')",
+                             "label('late', 0, 0)",
+                             "g:add(l)",
+                             "add(b)",
+                             "texture('buttons.png')",
+                             "font(getFont)",
+                             "knob('Swing', 0, 0, 34)",
+                             "dropDown('Swing', 0, 0, 9, 9)",
+                             "luaButton(print, 'a', 'b', 't', 0, 0, 9, 9)",
+                             "textField('Swing', 0, 0, 9, 9)",
+                             "propertyTextField(64100, 'p', 0, 0, 9, 9)",
+                             "propertyButton(16, 'a', 'b', 't', 0, 0, 9, 9)",
+                             "propertyTriggerButton(64094, 'a', 'b', 0, 0, 9, 9)",
+                             "spinKnobRenderer(k, 1, 2, 3)",
+                             "arcKnobRenderer(k, 1, 2, 3, 4, 5)",
+                             "sliderRenderer(k, k)",
+                             "setBackgroundTexture(k)",
+                             "paramButton('Swing', 'a', 0, 0, 9, 9)",
+                             "midiBrowseButton('a', 'b', 64100, 0, 0, 9, 9)",
+                             "infoDisplay(0, 0, 9, 9)",
+                             "midiHistoryDisplay(0, 0, 9, 9, 0, font(getFixedFont))"})
+        EXPECT_THAT(Run(code), HasSubstr("the editor is open")) << code;
+    // Showing, hiding, states and colours stay a button's business.
+    EXPECT_EQ(Run("g:setVisible(false); elementSetVisible(l, true); b:setState(true)\n"
+                  "l:setForegroundColour(1, 0, 0, 1); setBackgroundColour(0, 0, 0)\n"
+                  "redrawLabels(); setParameter('Swing', 20)"),
+              "");
+    manager->renderThreadRunning = false;
+    EXPECT_EQ(manager->elements.size(), elements);
+    EXPECT_EQ(manager->textures.size(), textures);
+    EXPECT_EQ(manager->effects.size(), effects);
+    EXPECT_EQ(manager->fonts.size(), fonts);
+    EXPECT_EQ(manager->root->children.size(), children);
 }
 
 TEST_F(LuaGuiTest, PropertiesAreWrittenAsStringsAndTriggers) {

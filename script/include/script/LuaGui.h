@@ -171,6 +171,12 @@ public:
     // The Manager, or the Lua error "no editor" for a state that builds
     // nothing.
     static Manager& CheckManager(lua_State* L);
+    // The Manager while elements may still be added to it: as CheckManager,
+    // and the Lua error "the editor is open: ..." once its render thread
+    // runs. That thread owns the tree from then on and has laid it out and
+    // loaded its textures and renderers once; a Lua button's function may
+    // show, hide and recolour what is there, but not add to it.
+    static Manager& CheckLayoutManager(lua_State* L);
 
 protected:
     // The subclass names its resources here (name -> id; scripts are of
