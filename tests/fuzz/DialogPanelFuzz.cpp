@@ -20,6 +20,7 @@
 #include <lua.hpp>
 
 #include "FuzzTarget.h"
+#include "QuietPlugin.h"
 #include "engine/ZephCorvane.h"
 #include "gui/DialogPanel.h"
 #include "gui/DialogProcedures.h"
@@ -34,58 +35,12 @@
 
 namespace {
 
-VstIntPtr hostCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
-    return opcode == audioMasterVersion ? 2400 : 0;
-}
-
-class QuietPreferences : public platform::PreferenceStore {
-public:
-    int readInt(const char*, int defaultValue) override { return defaultValue; }
-    void writeInt(const char*, int) override {}
-    void readSkin(std::string&) override {}
-    void writeSkin(const std::string&) override {}
-};
-
-class QuietBoxes : public platform::MessageBoxSink {
-public:
-    void messageBox(const std::string&, const std::string&) override {}
-};
-
-// OK in About re-binds the OSC server: here to no socket.
-class NullTransport : public QX::OscTransport {
-public:
-    std::uint32_t resolveHost(const char*) override { return 0x7F000001; }
-    std::uint32_t localAddressFor(const IpEndpointName&) override { return 0x7F000001; }
-    void send(const IpEndpointName&, const std::vector<std::string>&) override {}
-};
-
-class BareLua : public QX::OscLuaAccess {
-public:
-    BareLua() : L_(luaL_newstate()) {}
-    ~BareLua() override { lua_close(L_); }
-    lua_State* luaState() override { return L_; }
-    std::recursive_mutex& luaLock() override { return lock_; }
-
-private:
-    lua_State* L_;
-    std::recursive_mutex lock_;
-};
-
-class Helpers : public QX::PluginHelpers {
-public:
-    std::unique_ptr<QX::MidiScripting> createMidiScripting(ZephCorvaneBase&) const override {
-        return nullptr;
-    }
-    std::unique_ptr<QX::OscServerControl> createOscServer(ZephCorvaneBase& plugin,
-                                                          QX::MidiScripting*) const override {
-        auto helper =
-            std::make_unique<QX::OSCHelper>(plugin, std::make_unique<BareLua>(), &transport);
-        server = helper.get();
-        return helper;
-    }
-    mutable NullTransport transport;
-    mutable QX::OSCHelper* server = nullptr;
-};
+using fuzzplugin::BareLua;
+using fuzzplugin::Helpers;
+using fuzzplugin::hostCallback;
+using fuzzplugin::NullTransport;
+using fuzzplugin::QuietBoxes;
+using fuzzplugin::QuietPreferences;
 
 struct Fixture {
     Fixture() {
