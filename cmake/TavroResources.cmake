@@ -47,6 +47,24 @@ function(tavro_add_resources target)
 endfunction()
 set(TAVRO_CMAKE_DIR ${CMAKE_CURRENT_LIST_DIR} CACHE INTERNAL "")
 
+# The fonts the plug-in carries, so that its editor has text on a system
+# with none of the fonts its lists name: DejaVu Sans and DejaVu Sans Mono,
+# whose license lets them travel inside a program, taken from the build
+# machine's fonts-dejavu-core (never kept in the repository). Type 258, ids
+# 300 and 301, as platform/BuiltinResources.h names them:
+#   tavro_add_resources(target ... ${TAVRO_BUILTIN_FONTS})
+find_file(TAVRO_DEJAVU_SANS DejaVuSans.ttf
+          PATHS /usr/share/fonts/truetype/dejavu /usr/share/fonts/TTF /usr/share/fonts/dejavu
+          NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+find_file(TAVRO_DEJAVU_SANS_MONO DejaVuSansMono.ttf
+          PATHS /usr/share/fonts/truetype/dejavu /usr/share/fonts/TTF /usr/share/fonts/dejavu
+          NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+if(NOT TAVRO_DEJAVU_SANS OR NOT TAVRO_DEJAVU_SANS_MONO)
+  message(FATAL_ERROR "DejaVuSans.ttf and DejaVuSansMono.ttf were not found: the plug-in "
+                      "carries them. Install fonts-dejavu-core (scripts/setup.sh does).")
+endif()
+set(TAVRO_BUILTIN_FONTS 258 300 ${TAVRO_DEJAVU_SANS} 258 301 ${TAVRO_DEJAVU_SANS_MONO})
+
 # The editor's dialog templates (resources/dialogs/dialogs.rc), for a final
 # target whose editor shows them: Windows builds its dialogs from these
 # resources; the Linux editor lays its panels out from the same templates

@@ -12,6 +12,7 @@
 
 #include "GL.h"
 #include "GlyphDrawing.h"
+#include "platform/BuiltinResources.h"
 #include "platform/Diagnostics.h"
 #include "platform/FontFolders.h"
 
@@ -52,6 +53,8 @@ private:
 class MetricsTextureFont : public FTTextureFont {
 public:
     explicit MetricsTextureFont(const char* path) : FTTextureFont(path) {}
+    MetricsTextureFont(const unsigned char* bytes, std::size_t length)
+        : FTTextureFont(bytes, length) {}
 
 protected:
     FTGlyph* MakeGlyph(FT_GlyphSlot slot) override { return new MetricsGlyph(slot); }
@@ -184,12 +187,17 @@ struct Font::Glyphs {
         }
     }
 
-    bool Open(const std::string& path) {
+    // A file, or with `bytes` a face in memory that outlives this one.
+    bool Open(const std::string& path, const std::uint8_t* bytes, std::size_t length) {
         FT_Library library = AcquireLibrary();
         if (library == nullptr) {
             return false;
         }
-        if (FT_New_Face(library, path.c_str(), 0, &face) != 0) {
+        const FT_Error error =
+            bytes != nullptr
+                ? FT_New_Memory_Face(library, bytes, static_cast<FT_Long>(length), 0, &face)
+                : FT_New_Face(library, path.c_str(), 0, &face);
+        if (error != 0) {
             face = nullptr;
             ReleaseLibrary();
             return false;
@@ -311,14 +319,24 @@ std::recursive_mutex& FontLock() {
 // ---- Font ------------------------------------------------------------------------------
 
 Font::Font(const std::string& path, int size) : size_(size) {
+    Load(path, nullptr, 0);
+}
+
+Font::Font(const std::uint8_t* bytes, std::size_t length, int size) : size_(size) {
+    Load(std::string(), bytes, length);
+}
+
+void Font::Load(const std::string& path, const std::uint8_t* bytes, std::size_t length) {
+    const int size = size_;
     bool loaded = false;
     {
         std::lock_guard<std::recursive_mutex> hold(FontLock());
-        face_ = std::make_unique<MetricsTextureFont>(path.c_str());
+        face_ = bytes != nullptr ? std::make_unique<MetricsTextureFont>(bytes, length)
+                                 : std::make_unique<MetricsTextureFont>(path.c_str());
         glyphs_ = std::make_unique<Glyphs>();
         // A size FreeType refuses would leave FTGL without a glyph cache,
         // which it does not check for before the next measurement.
-        loaded = face_->Error() == 0 && size > 0 && glyphs_->Open(path) &&
+        loaded = face_->Error() == 0 && size > 0 && glyphs_->Open(path, bytes, length) &&
                  face_->FaceSize(static_cast<unsigned>(size), 72) && glyphs_->SetSize(size);
         if (!loaded) {
             face_.reset();
@@ -586,13 +604,42 @@ bool FindFontFile(const std::string& name, std::string& path) {
     return false;
 }
 
+namespace {
+
+platform::ResourceBlob FindBuiltinFont(const std::string& name) {
+    // The faces the plug-in carries, for systems with none of the fonts a
+    // list names (a fresh Wine prefix, a Linux without fonts). The prefix
+    // cannot start a Windows file name, and no font file is named so.
+    static const struct {
+        const char* name;
+        int id;
+    } kBuiltin[] = {
+        {"builtin:DejaVuSans.ttf", platform::kResourceFontSans},
+        {"builtin:DejaVuSansMono.ttf", platform::kResourceFontSansMono},
+    };
+    for (const auto& font : kBuiltin) {
+        if (SameNameIgnoringCase(name, font.name)) {
+            return platform::findBuiltinResource(platform::kResourceTypeFont, font.id);
+        }
+    }
+    return platform::ResourceBlob{};
+}
+
+}  // namespace
+
 std::unique_ptr<Font> CreateFont(const std::vector<FontCandidate>& candidates) {
     for (const FontCandidate& candidate : candidates) {
-        std::string path;
-        if (!FindFontFile(candidate.name, path)) {
-            continue;
+        std::unique_ptr<Font> font;
+        const platform::ResourceBlob builtin = FindBuiltinFont(candidate.name);
+        if (builtin) {
+            font = std::make_unique<Font>(builtin.data, builtin.size, candidate.size);
+        } else {
+            std::string path;
+            if (!FindFontFile(candidate.name, path)) {
+                continue;
+            }
+            font = std::make_unique<Font>(path, candidate.size);
         }
-        auto font = std::make_unique<Font>(path, candidate.size);
         if (font->Loaded()) {
             return font;
         }

@@ -525,11 +525,11 @@ void Manager::RenderUITexture() {
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     DrawBackground(false);
-    if (labelFont) {
-        for (UIElement* element : elements) {
-            if (element->visible)
-                element->DrawStatic(labelFont);
-        }
+    // Without a label font the labels have no text, but the fields and
+    // tracks of this layer are drawn all the same.
+    for (UIElement* element : elements) {
+        if (element->visible)
+            element->DrawStatic(labelFont);
     }
     if (framebuffer) {
         glBindFramebuffer(GL_FRAMEBUFFER, 0);
@@ -667,13 +667,13 @@ void Manager::DrawOverlay() {
     bool haveTooltip = false;
     const bool floating = platform::processSettings().floatingTooltip;
     float lineHeight = 0;
+    // The banner's box shows without a font too; only its text needs one.
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glColor4fv(bannerColour);
+    if (!bannerBox.Empty())
+        fillRect(bannerBox.minX, bannerBox.minY, bannerBox.maxX, bannerBox.maxY);
     if (mainFont) {
-        glEnable(GL_BLEND);
-        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-        glColor4fv(bannerColour);
-        if (!bannerBox.Empty())
-            fillRect(bannerBox.minX, bannerBox.minY, bannerBox.maxX, bannerBox.maxY);
-
         lineHeight = mainFont->LineHeight();
         float x = infoX;
         if (x < 0)
@@ -1164,6 +1164,7 @@ Font* Manager::DialogFont(int pixels) {
             {"FreeSans.ttf", pixels},
             {"arial.ttf", pixels},
             {"verdana.ttf", pixels},
+            {"builtin:DejaVuSans.ttf", pixels},
         };
         Font* font = CreateFont(candidates).release();
         if (font) {
