@@ -2,12 +2,14 @@
 
 #include <FTGL/ftgl.h>
 #include <ft2build.h>
+#include <zlib.h>
 #include FT_FREETYPE_H
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <iterator>
 #include <unordered_map>
 
 #include "GL.h"
@@ -606,10 +608,38 @@ bool FindFontFile(const std::string& name, std::string& path) {
 
 namespace {
 
-platform::ResourceBlob FindBuiltinFont(const std::string& name) {
-    // The faces the plug-in carries, for systems with none of the fonts a
-    // list names (a fresh Wine prefix, a Linux without fonts). The prefix
-    // cannot start a Windows file name, and no font file is named so.
+// A gzip member inflated whole; its trailer gives the size.
+bool Inflate(const platform::ResourceBlob& packed, std::vector<std::uint8_t>& out) {
+    if (packed.size < 18) {
+        return false;
+    }
+    const std::uint8_t* trailer = packed.data + packed.size - 4;
+    const std::size_t size = trailer[0] | (trailer[1] << 8) | (trailer[2] << 16) |
+                             (static_cast<std::size_t>(trailer[3]) << 24);
+    // No font we carry comes near 16 MB; a larger claim is a damaged file.
+    if (size == 0 || size > (std::size_t{16} << 20)) {
+        return false;
+    }
+    out.resize(size);
+    z_stream stream{};
+    if (inflateInit2(&stream, 16 + MAX_WBITS) != Z_OK) {
+        return false;
+    }
+    stream.next_in = const_cast<Bytef*>(packed.data);
+    stream.avail_in = static_cast<uInt>(packed.size);
+    stream.next_out = out.data();
+    stream.avail_out = static_cast<uInt>(size);
+    const int result = inflate(&stream, Z_FINISH);
+    inflateEnd(&stream);
+    return result == Z_STREAM_END && stream.avail_out == 0;
+}
+
+// The faces the plug-in carries, for systems with none of the fonts a list
+// names (a fresh Wine prefix, a Linux without fonts), inflated on first use
+// and kept until the library unloads: every Font made from one has gone with
+// its editor by then. Empty for any other name, or when the module lacks
+// the resource. The prefix cannot start a Windows file name.
+const std::vector<std::uint8_t>* FindBuiltinFont(const std::string& name) {
     static const struct {
         const char* name;
         int id;
@@ -617,12 +647,23 @@ platform::ResourceBlob FindBuiltinFont(const std::string& name) {
         {"builtin:DejaVuSans.ttf", platform::kResourceFontSans},
         {"builtin:DejaVuSansMono.ttf", platform::kResourceFontSansMono},
     };
-    for (const auto& font : kBuiltin) {
-        if (SameNameIgnoringCase(name, font.name)) {
-            return platform::findBuiltinResource(platform::kResourceTypeFont, font.id);
+    static std::vector<std::uint8_t> inflated[std::size(kBuiltin)];
+    for (std::size_t i = 0; i < std::size(kBuiltin); ++i) {
+        if (!SameNameIgnoringCase(name, kBuiltin[i].name)) {
+            continue;
         }
+        std::lock_guard<std::recursive_mutex> hold(FontLock());
+        if (inflated[i].empty()) {
+            const platform::ResourceBlob packed =
+                platform::findBuiltinResource(platform::kResourceTypeFont, kBuiltin[i].id);
+            if (!packed || !Inflate(packed, inflated[i])) {
+                inflated[i].clear();
+                return nullptr;
+            }
+        }
+        return &inflated[i];
     }
-    return platform::ResourceBlob{};
+    return nullptr;
 }
 
 }  // namespace
@@ -630,9 +671,9 @@ platform::ResourceBlob FindBuiltinFont(const std::string& name) {
 std::unique_ptr<Font> CreateFont(const std::vector<FontCandidate>& candidates) {
     for (const FontCandidate& candidate : candidates) {
         std::unique_ptr<Font> font;
-        const platform::ResourceBlob builtin = FindBuiltinFont(candidate.name);
-        if (builtin) {
-            font = std::make_unique<Font>(builtin.data, builtin.size, candidate.size);
+        const std::vector<std::uint8_t>* builtin = FindBuiltinFont(candidate.name);
+        if (builtin != nullptr) {
+            font = std::make_unique<Font>(builtin->data(), builtin->size(), candidate.size);
         } else {
             std::string path;
             if (!FindFontFile(candidate.name, path)) {

@@ -14,7 +14,8 @@ inline constexpr int kResourceTypeScript = 256;
 inline constexpr int kResourceTypeImage = 257;
 inline constexpr int kResourceTypeFont = 258;
 
-// The built-in fonts (type 258): DejaVu Sans and DejaVu Sans Mono.
+// The built-in fonts (type 258, each a gzip member): DejaVu Sans and DejaVu
+// Sans Mono.
 inline constexpr int kResourceFontSans = 300;
 inline constexpr int kResourceFontSansMono = 301;
 
