@@ -608,6 +608,12 @@ bool FindFontFile(const std::string& name, std::string& path) {
 
 namespace {
 
+bool IsBuiltinName(const std::string& name) {
+    const std::string prefix = "builtin:";
+    return name.size() > prefix.size() &&
+           SameNameIgnoringCase(name.substr(0, prefix.size()), prefix);
+}
+
 // A gzip member inflated whole; its trailer gives the size.
 bool Inflate(const platform::ResourceBlob& packed, std::vector<std::uint8_t>& out) {
     if (packed.size < 18) {
@@ -637,8 +643,9 @@ bool Inflate(const platform::ResourceBlob& packed, std::vector<std::uint8_t>& ou
 // The faces the plug-in carries, for systems with none of the fonts a list
 // names (a fresh Wine prefix, a Linux without fonts), inflated on first use
 // and kept until the library unloads: every Font made from one has gone with
-// its editor by then. Empty for any other name, or when the module lacks
-// the resource. The prefix cannot start a Windows file name.
+// its editor by then. Null for any other name, or when the module lacks
+// the resource. The prefix cannot start a Windows file name, and no name
+// with it is looked for as a file.
 const std::vector<std::uint8_t>* FindBuiltinFont(const std::string& name) {
     static const struct {
         const char* name;
@@ -671,8 +678,11 @@ const std::vector<std::uint8_t>* FindBuiltinFont(const std::string& name) {
 std::unique_ptr<Font> CreateFont(const std::vector<FontCandidate>& candidates) {
     for (const FontCandidate& candidate : candidates) {
         std::unique_ptr<Font> font;
-        const std::vector<std::uint8_t>* builtin = FindBuiltinFont(candidate.name);
-        if (builtin != nullptr) {
+        if (IsBuiltinName(candidate.name)) {
+            const std::vector<std::uint8_t>* builtin = FindBuiltinFont(candidate.name);
+            if (builtin == nullptr) {
+                continue;
+            }
             font = std::make_unique<Font>(builtin->data(), builtin->size(), candidate.size);
         } else {
             std::string path;

@@ -180,7 +180,7 @@ TEST_F(Fonts, BuiltinFontsLoadFromTheResourcesAndDrawAsTheirFilesDo) {
     auto mono = QX::CreateFont({{"BUILTIN:dejavusansmono.TTF", 12}});
     ASSERT_NE(mono, nullptr);
     EXPECT_EQ(mono->Advance("iiii"), mono->Advance("MMMM"));
-    // No other name is reserved, and none is a file.
+    // A name with the prefix is never a file, whether carried or not.
     EXPECT_EQ(QX::CreateFont({{"builtin:Verdana.ttf", 12}}), nullptr);
     EXPECT_TRUE(messages.boxes.empty());
 }
