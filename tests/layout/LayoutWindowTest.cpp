@@ -547,6 +547,12 @@ TEST_F(ProductEditor, WithNoFontOnTheSystemTheFontsThePluginCarriesShowEveryText
               50);
     // The same faces as the system's copies: the same picture.
     EXPECT_LT(differingPixels(system, bare), 10);
+    // History lines, in the fixed font.
+    host.sendEvents({{100, {0x93, 0x3C, 0x64}}});
+    Process(1);
+    Picture lines;
+    ASSERT_TRUE(Frame("history-no-system-fonts", lines));
+    EXPECT_GT(lines.Count(kLeftDisplayX0, kLinesBottom, kLeftDisplayX1, kLinesTop, bright), 100);
 
     Click(kTestButton);
     Picture test;
