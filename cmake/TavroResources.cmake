@@ -47,6 +47,39 @@ function(tavro_add_resources target)
 endfunction()
 set(TAVRO_CMAKE_DIR ${CMAKE_CURRENT_LIST_DIR} CACHE INTERNAL "")
 
+# The fonts the plug-in carries, so that its editor has text on a system
+# with none of the fonts its lists name: DejaVu Sans and DejaVu Sans Mono,
+# whose license lets them travel inside a program, taken from the build
+# machine's fonts-dejavu-core (never kept in the repository) and kept
+# gzip-compressed (half the size; the editor inflates one when it needs it).
+# Type 258, ids 300 and 301, as platform/BuiltinResources.h names them:
+#   tavro_add_resources(target ... ${TAVRO_BUILTIN_FONTS})
+find_file(TAVRO_DEJAVU_SANS DejaVuSans.ttf
+          PATHS /usr/share/fonts/truetype/dejavu /usr/share/fonts/TTF /usr/share/fonts/dejavu
+          NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+find_file(TAVRO_DEJAVU_SANS_MONO DejaVuSansMono.ttf
+          PATHS /usr/share/fonts/truetype/dejavu /usr/share/fonts/TTF /usr/share/fonts/dejavu
+          NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+if(NOT TAVRO_DEJAVU_SANS OR NOT TAVRO_DEJAVU_SANS_MONO)
+  message(FATAL_ERROR "DejaVuSans.ttf and DejaVuSansMono.ttf were not found: the plug-in "
+                      "carries them. Install fonts-dejavu-core (scripts/setup.sh does).")
+endif()
+set(TAVRO_BUILTIN_FONTS)
+foreach(_pair "300;${TAVRO_DEJAVU_SANS}" "301;${TAVRO_DEJAVU_SANS_MONO}")
+  list(GET _pair 0 _id)
+  list(GET _pair 1 _font)
+  get_filename_component(_name ${_font} NAME)
+  set(_packed ${CMAKE_BINARY_DIR}/builtin-fonts/${_name}.gz)
+  # Made again when the package brings a new file.
+  set_property(DIRECTORY ${CMAKE_SOURCE_DIR} APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${_font})
+  if(NOT EXISTS ${_packed} OR ${_font} IS_NEWER_THAN ${_packed})
+    file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/builtin-fonts)
+    file(ARCHIVE_CREATE OUTPUT ${_packed} PATHS ${_font} FORMAT raw COMPRESSION GZip
+         COMPRESSION_LEVEL 9)
+  endif()
+  list(APPEND TAVRO_BUILTIN_FONTS 258 ${_id} ${_packed})
+endforeach()
+
 # The editor's dialog templates (resources/dialogs/dialogs.rc), for a final
 # target whose editor shows them: Windows builds its dialogs from these
 # resources; the Linux editor lays its panels out from the same templates

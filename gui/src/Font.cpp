@@ -2,16 +2,19 @@
 
 #include <FTGL/ftgl.h>
 #include <ft2build.h>
+#include <zlib.h>
 #include FT_FREETYPE_H
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <iterator>
 #include <unordered_map>
 
 #include "GL.h"
 #include "GlyphDrawing.h"
+#include "platform/BuiltinResources.h"
 #include "platform/Diagnostics.h"
 #include "platform/FontFolders.h"
 
@@ -52,6 +55,8 @@ private:
 class MetricsTextureFont : public FTTextureFont {
 public:
     explicit MetricsTextureFont(const char* path) : FTTextureFont(path) {}
+    MetricsTextureFont(const unsigned char* bytes, std::size_t length)
+        : FTTextureFont(bytes, length) {}
 
 protected:
     FTGlyph* MakeGlyph(FT_GlyphSlot slot) override { return new MetricsGlyph(slot); }
@@ -184,12 +189,17 @@ struct Font::Glyphs {
         }
     }
 
-    bool Open(const std::string& path) {
+    // A file, or with `bytes` a face in memory that outlives this one.
+    bool Open(const std::string& path, const std::uint8_t* bytes, std::size_t length) {
         FT_Library library = AcquireLibrary();
         if (library == nullptr) {
             return false;
         }
-        if (FT_New_Face(library, path.c_str(), 0, &face) != 0) {
+        const FT_Error error =
+            bytes != nullptr
+                ? FT_New_Memory_Face(library, bytes, static_cast<FT_Long>(length), 0, &face)
+                : FT_New_Face(library, path.c_str(), 0, &face);
+        if (error != 0) {
             face = nullptr;
             ReleaseLibrary();
             return false;
@@ -311,14 +321,30 @@ std::recursive_mutex& FontLock() {
 // ---- Font ------------------------------------------------------------------------------
 
 Font::Font(const std::string& path, int size) : path_(path), size_(size) {
+    Load(path, nullptr, 0);
+}
+
+Font::Font(const std::uint8_t* bytes, std::size_t length, int size)
+    : bytes_(bytes), length_(length), size_(size) {
+    Load(std::string(), bytes, length);
+}
+
+std::unique_ptr<Font> Font::Copy() const {
+    return bytes_ != nullptr ? std::make_unique<Font>(bytes_, length_, size_)
+                             : std::make_unique<Font>(path_, size_);
+}
+
+void Font::Load(const std::string& path, const std::uint8_t* bytes, std::size_t length) {
+    const int size = size_;
     bool loaded = false;
     {
         std::lock_guard<std::recursive_mutex> hold(FontLock());
-        face_ = std::make_unique<MetricsTextureFont>(path.c_str());
+        face_ = bytes != nullptr ? std::make_unique<MetricsTextureFont>(bytes, length)
+                                 : std::make_unique<MetricsTextureFont>(path.c_str());
         glyphs_ = std::make_unique<Glyphs>();
         // A size FreeType refuses would leave FTGL without a glyph cache,
         // which it does not check for before the next measurement.
-        loaded = face_->Error() == 0 && size > 0 && glyphs_->Open(path) &&
+        loaded = face_->Error() == 0 && size > 0 && glyphs_->Open(path, bytes, length) &&
                  face_->FaceSize(static_cast<unsigned>(size), 72) && glyphs_->SetSize(size);
         if (!loaded) {
             face_.reset();
@@ -586,13 +612,91 @@ bool FindFontFile(const std::string& name, std::string& path) {
     return false;
 }
 
-std::unique_ptr<Font> CreateFont(const std::vector<FontCandidate>& candidates) {
-    for (const FontCandidate& candidate : candidates) {
-        std::string path;
-        if (!FindFontFile(candidate.name, path)) {
+namespace {
+
+bool IsBuiltinName(const std::string& name) {
+    const std::string prefix = "builtin:";
+    return name.size() > prefix.size() &&
+           SameNameIgnoringCase(name.substr(0, prefix.size()), prefix);
+}
+
+// A gzip member inflated whole; its trailer gives the size.
+bool Inflate(const platform::ResourceBlob& packed, std::vector<std::uint8_t>& out) {
+    if (packed.size < 18) {
+        return false;
+    }
+    const std::uint8_t* trailer = packed.data + packed.size - 4;
+    const std::size_t size = trailer[0] | (trailer[1] << 8) | (trailer[2] << 16) |
+                             (static_cast<std::size_t>(trailer[3]) << 24);
+    // No font we carry comes near 16 MB; a larger claim is a damaged file.
+    if (size == 0 || size > (std::size_t{16} << 20)) {
+        return false;
+    }
+    out.resize(size);
+    z_stream stream{};
+    if (inflateInit2(&stream, 16 + MAX_WBITS) != Z_OK) {
+        return false;
+    }
+    stream.next_in = const_cast<Bytef*>(packed.data);
+    stream.avail_in = static_cast<uInt>(packed.size);
+    stream.next_out = out.data();
+    stream.avail_out = static_cast<uInt>(size);
+    const int result = inflate(&stream, Z_FINISH);
+    inflateEnd(&stream);
+    return result == Z_STREAM_END && stream.avail_out == 0;
+}
+
+// The faces the plug-in carries, for systems with none of the fonts a list
+// names (a fresh Wine prefix, a Linux without fonts), inflated on first use
+// and kept until the library unloads: every Font made from one has gone with
+// its editor by then. Null for any other name, or when the module lacks
+// the resource. The prefix cannot start a Windows file name, and no name
+// with it is looked for as a file.
+const std::vector<std::uint8_t>* FindBuiltinFont(const std::string& name) {
+    static const struct {
+        const char* name;
+        int id;
+    } kBuiltin[] = {
+        {"builtin:DejaVuSans.ttf", platform::kResourceFontSans},
+        {"builtin:DejaVuSansMono.ttf", platform::kResourceFontSansMono},
+    };
+    static std::vector<std::uint8_t> inflated[std::size(kBuiltin)];
+    for (std::size_t i = 0; i < std::size(kBuiltin); ++i) {
+        if (!SameNameIgnoringCase(name, kBuiltin[i].name)) {
             continue;
         }
-        auto font = std::make_unique<Font>(path, candidate.size);
+        std::lock_guard<std::recursive_mutex> hold(FontLock());
+        if (inflated[i].empty()) {
+            const platform::ResourceBlob packed =
+                platform::findBuiltinResource(platform::kResourceTypeFont, kBuiltin[i].id);
+            if (!packed || !Inflate(packed, inflated[i])) {
+                inflated[i].clear();
+                return nullptr;
+            }
+        }
+        return &inflated[i];
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+std::unique_ptr<Font> CreateFont(const std::vector<FontCandidate>& candidates) {
+    for (const FontCandidate& candidate : candidates) {
+        std::unique_ptr<Font> font;
+        if (IsBuiltinName(candidate.name)) {
+            const std::vector<std::uint8_t>* builtin = FindBuiltinFont(candidate.name);
+            if (builtin == nullptr) {
+                continue;
+            }
+            font = std::make_unique<Font>(builtin->data(), builtin->size(), candidate.size);
+        } else {
+            std::string path;
+            if (!FindFontFile(candidate.name, path)) {
+                continue;
+            }
+            font = std::make_unique<Font>(path, candidate.size);
+        }
         if (font->Loaded()) {
             return font;
         }

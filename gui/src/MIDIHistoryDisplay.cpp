@@ -171,7 +171,7 @@ int MIDIHistoryDisplay::CollectLines(char (*lines)[kLineSize], std::uint32_t* re
 }
 
 void MIDIHistoryDisplay::Draw() {
-    if (!visible || !font)
+    if (!visible)
         return;
     char lines[kLines][kLineSize];
     std::uint32_t results[kLines];
@@ -204,7 +204,8 @@ void MIDIHistoryDisplay::Draw() {
 
     const float spacing = LineSpacing();
     const float* current = nullptr;
-    for (int i = 0; i < count; ++i) {
+    // Without a font the display is an empty box, as the layout placed it.
+    for (int i = 0; font != nullptr && i < count; ++i) {
         TextRun& run = runs_[slots[i]];
         if (run.text() != lines[i] || run.quads().empty())
             run.Update(font, lines[i], box.minX + 10, 0);

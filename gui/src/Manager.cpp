@@ -479,7 +479,7 @@ void Manager::InitGL() {
             bridge->CreateOffscreen(viewportWidth, viewportHeight);
             if (labelFont && labelFont->Loaded()) {
                 bridge->MakeOffscreenCurrent();
-                offscreenLabelFont_ = std::make_unique<Font>(labelFont->path(), labelFont->size());
+                offscreenLabelFont_ = labelFont->Copy();
                 offscreenLabelFont_->SetScale(scale);
             }
         }
@@ -549,15 +549,16 @@ void Manager::RenderUITexture() {
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     DrawBackground(false);
-    if (labelFont) {
-        Font* font = labelFont;
-        if (!framebuffer)
-            font = offscreenLabelFont_ && offscreenLabelFont_->Loaded() ? offscreenLabelFont_.get()
-                                                                        : nullptr;
-        for (UIElement* element : elements) {
-            if (element->visible)
-                element->DrawStatic(font);
-        }
+    // Without a label font the labels have no text, but the fields and
+    // tracks of this layer are drawn all the same. Drawn offscreen, the
+    // labels take the glyphs made in the offscreen context.
+    Font* font = labelFont;
+    if (labelFont && !framebuffer)
+        font = offscreenLabelFont_ && offscreenLabelFont_->Loaded() ? offscreenLabelFont_.get()
+                                                                    : nullptr;
+    for (UIElement* element : elements) {
+        if (element->visible)
+            element->DrawStatic(font);
     }
     if (framebuffer) {
         glBindFramebuffer(GL_FRAMEBUFFER, 0);
@@ -695,13 +696,13 @@ void Manager::DrawOverlay() {
     bool haveTooltip = false;
     const bool floating = platform::processSettings().floatingTooltip;
     float lineHeight = 0;
+    // The banner's box shows without a font too; only its text needs one.
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glColor4fv(bannerColour);
+    if (!bannerBox.Empty())
+        fillRect(bannerBox.minX, bannerBox.minY, bannerBox.maxX, bannerBox.maxY);
     if (mainFont) {
-        glEnable(GL_BLEND);
-        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-        glColor4fv(bannerColour);
-        if (!bannerBox.Empty())
-            fillRect(bannerBox.minX, bannerBox.minY, bannerBox.maxX, bannerBox.maxY);
-
         lineHeight = mainFont->LineHeight();
         float x = infoX;
         if (x < 0)
@@ -1190,6 +1191,7 @@ Font* Manager::DialogFont(int pixels) {
             {"FreeSans.ttf", pixels},
             {"arial.ttf", pixels},
             {"verdana.ttf", pixels},
+            {"builtin:DejaVuSans.ttf", pixels},
         };
         Font* font = CreateFont(candidates).release();
         if (font) {

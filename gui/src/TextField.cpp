@@ -239,14 +239,15 @@ void TextField::RefreshText() {
 
 void TextField::Draw() {
     Font* font = manager->textFieldFont;
-    if (!visible || !font)
+    if (!visible)
         return;
     RefreshText();
     const std::string shown = Text();
-    if (shown != drawnText_) {
+    if (shown != drawnText_ && font) {
         drawnText_ = shown;
         textWidth = font->Advance(shown);
     }
+    // The field shows without a font too: it still takes clicks and keys.
     DrawField();
 }
 

@@ -7,61 +7,77 @@
 -- file, so whatever a skin defines wins, and this file fills in the rest.
 
 -- 1. Font lists: the first font of a list that is found and loads is used.
+-- Each ends with a font the plug-in carries ("builtin:" names), so that a
+-- system without any of the others (a fresh Wine prefix, a Linux without
+-- fonts) still shows every text; a copy the system has comes first.
 
 if isMac then
     getFont = getFont or function()
-        return { { name = "Verdana.ttf", size = 13 }, { name = "Monaco.dfont", size = 13 } }
+        return { { name = "Verdana.ttf", size = 13 }, { name = "Monaco.dfont", size = 13 },
+                 { name = "builtin:DejaVuSans.ttf", size = 13 } }
     end
     getLabelFont = getLabelFont or function()
-        return { { name = "Verdana.ttf", size = 11 }, { name = "Monaco.dfont", size = 11 } }
+        return { { name = "Verdana.ttf", size = 11 }, { name = "Monaco.dfont", size = 11 },
+                 { name = "builtin:DejaVuSans.ttf", size = 11 } }
     end
     getTextFieldFont = getTextFieldFont or function()
-        return { { name = "Verdana.ttf", size = 11 }, { name = "Monaco.dfont", size = 11 } }
+        return { { name = "Verdana.ttf", size = 11 }, { name = "Monaco.dfont", size = 11 },
+                 { name = "builtin:DejaVuSans.ttf", size = 11 } }
     end
     getFixedFont = getFixedFont or function()
-        return { { name = "Courier New.ttf", size = 12 }, { name = "Monaco.dfont", size = 12 } }
+        return { { name = "Courier New.ttf", size = 12 }, { name = "Monaco.dfont", size = 12 },
+                 { name = "builtin:DejaVuSansMono.ttf", size = 12 } }
     end
 elseif isWin then
     -- Windows' own fonts first; DejaVu for systems that have installed it
     -- instead (a fresh Wine prefix has neither Verdana nor Arial).
     getFont = getFont or function()
         return { { name = "Verdana.ttf", size = 13 }, { name = "arial.ttf", size = 13 },
-                 { name = "DejaVuSans.ttf", size = 13 } }
+                 { name = "DejaVuSans.ttf", size = 13 },
+                 { name = "builtin:DejaVuSans.ttf", size = 13 } }
     end
     getLabelFont = getLabelFont or function()
         return { { name = "Verdana.ttf", size = 11 }, { name = "arial.ttf", size = 11 },
-                 { name = "DejaVuSans.ttf", size = 11 } }
+                 { name = "DejaVuSans.ttf", size = 11 },
+                 { name = "builtin:DejaVuSans.ttf", size = 11 } }
     end
     getTextFieldFont = getTextFieldFont or function()
         return { { name = "Verdana.ttf", size = 11 }, { name = "arial.ttf", size = 11 },
-                 { name = "DejaVuSans.ttf", size = 11 } }
+                 { name = "DejaVuSans.ttf", size = 11 },
+                 { name = "builtin:DejaVuSans.ttf", size = 11 } }
     end
     getFixedFont = getFixedFont or function()
         return { { name = "cour.ttf", size = 12 }, { name = "arial.ttf", size = 12 },
-                 { name = "DejaVuSansMono.ttf", size = 12 }, { name = "DejaVuSans.ttf", size = 12 } }
+                 { name = "DejaVuSansMono.ttf", size = 12 }, { name = "DejaVuSans.ttf", size = 12 },
+                 { name = "builtin:DejaVuSansMono.ttf", size = 12 } }
     end
 else
     -- Linux: the fonts every desktop has (fonts-dejavu-core), then the
-    -- Liberation fonts, then Microsoft's if they were installed.
+    -- Liberation fonts, then Microsoft's if they were installed; the carried
+    -- copy where the system has none.
     getFont = getFont or function()
         return { { name = "DejaVuSans.ttf", size = 13 },
                  { name = "LiberationSans-Regular.ttf", size = 13 },
-                 { name = "Verdana.ttf", size = 13 } }
+                 { name = "Verdana.ttf", size = 13 },
+                 { name = "builtin:DejaVuSans.ttf", size = 13 } }
     end
     getLabelFont = getLabelFont or function()
         return { { name = "DejaVuSans.ttf", size = 11 },
                  { name = "LiberationSans-Regular.ttf", size = 11 },
-                 { name = "Verdana.ttf", size = 11 } }
+                 { name = "Verdana.ttf", size = 11 },
+                 { name = "builtin:DejaVuSans.ttf", size = 11 } }
     end
     getTextFieldFont = getTextFieldFont or function()
         return { { name = "DejaVuSans.ttf", size = 11 },
                  { name = "LiberationSans-Regular.ttf", size = 11 },
-                 { name = "Verdana.ttf", size = 11 } }
+                 { name = "Verdana.ttf", size = 11 },
+                 { name = "builtin:DejaVuSans.ttf", size = 11 } }
     end
     getFixedFont = getFixedFont or function()
         return { { name = "DejaVuSansMono.ttf", size = 12 },
                  { name = "LiberationMono-Regular.ttf", size = 12 },
-                 { name = "cour.ttf", size = 12 } }
+                 { name = "cour.ttf", size = 12 },
+                 { name = "builtin:DejaVuSansMono.ttf", size = 12 } }
     end
 end
 

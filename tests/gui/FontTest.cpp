@@ -156,6 +156,41 @@ TEST_F(Fonts, FontThatDidNotLoadMeasuresNothing) {
     EXPECT_EQ(font.GlyphTexture(), 0u);
 }
 
+// ---- The fonts the plug-in carries ----------------------------------------------------------
+
+TEST_F(Fonts, BuiltinFontsLoadFromTheResourcesAndDrawAsTheirFilesDo) {
+    auto builtin = QX::CreateFont({{"NoSuchFont-7f3a.ttf", 12}, {"builtin:DejaVuSans.ttf", 12}});
+    ASSERT_NE(builtin, nullptr);
+    QX::Font file(systemTestFontPath(), 12);
+    ASSERT_TRUE(file.Loaded());
+    builtin->SetScale(2);
+    file.SetScale(2);
+    std::vector<QX::GlyphVertex> fromResource, fromFile;
+    float resourceEnd = 0, fileEnd = 0;
+    ASSERT_EQ(QX::LayoutText(*builtin, fromResource, "Level 127 \xC3\xA9", 3, 4, resourceEnd),
+              QX::LayoutText(file, fromFile, "Level 127 \xC3\xA9", 3, 4, fileEnd));
+    ASSERT_EQ(fromResource.size(), 36u);
+    for (std::size_t i = 0; i < fromFile.size(); ++i) {
+        EXPECT_EQ(fromResource[i].x, fromFile[i].x) << i;
+        EXPECT_EQ(fromResource[i].u, fromFile[i].u) << i;
+    }
+    EXPECT_EQ(resourceEnd, fileEnd);
+
+    // The fixed font, named as a Windows skin might spell it.
+    auto mono = QX::CreateFont({{"BUILTIN:dejavusansmono.TTF", 12}});
+    ASSERT_NE(mono, nullptr);
+    EXPECT_EQ(mono->Advance("iiii"), mono->Advance("MMMM"));
+    // A name with the prefix is never a file, whether carried or not.
+    EXPECT_EQ(QX::CreateFont({{"builtin:Verdana.ttf", 12}}), nullptr);
+    EXPECT_TRUE(messages.boxes.empty());
+}
+
+TEST_F(Fonts, SystemFontListedBeforeTheBuiltinOneWins) {
+    auto font = QX::CreateFont({{systemTestFontPath(), 12}, {"builtin:DejaVuSansMono.ttf", 12}});
+    ASSERT_NE(font, nullptr);
+    EXPECT_LT(font->Advance("iiii"), font->Advance("MMMM"));
+}
+
 // ---- Metrics and layout ------------------------------------------------------------------
 
 class FontLayout : public Fonts {

@@ -23,6 +23,7 @@
 
 #include "PngImage.h"
 #include "WineFonts.h"
+#include "gui/Font.h"
 #include "host/VstHost.h"
 #include "platform/Folders.h"
 #include "platform/MemoryMidiInput.h"
@@ -63,6 +64,19 @@ constexpr Spot kRightHistoryFill{750, 380};
 constexpr Spot kSourceField{800, 62};
 constexpr Spot kTestButton{210, 35};
 constexpr Spot kLevelKnob{32, 62};
+// Without any font the labels take no room and the groups are lower: the
+// middle of the history displays and the Level knob's value field then.
+constexpr Spot kFontlessLeftHistory{250, 200};
+constexpr Spot kFontlessRightHistory{750, 200};
+constexpr Spot kFontlessLevelField{32, 21};
+// Rectangles holding text (x0, y0, x1, y1): the banner's, the label under
+// the Level knob and the title of the left history display.
+struct Area {
+    int x0, y0, x1, y1;
+};
+constexpr Area kBannerText{10, 425, 600, 440};
+constexpr Area kLevelLabel{12, 14, 52, 30};
+constexpr Area kHistoryTitle{20, 330, 200, 350};
 // Where the history lines are: below the titles of the displays.
 constexpr int kLinesBottom = 112, kLinesTop = 290;
 constexpr int kLeftDisplayX0 = 20, kLeftDisplayX1 = 490;
@@ -462,6 +476,93 @@ TEST_F(ProductEditor, TwoInstancesShowTheirOwnEditorsAtOnce) {
     EXPECT_GT(levelArc(after), 40);
 }
 
+// No font on the system at all: the folders Linux keeps fonts in (system,
+// user, ~/.fonts) and the Windows fonts folder are empty ones of the test's
+// own while it lives, as in a fresh Wine prefix or a Linux without fonts.
+class NoSystemFonts {
+public:
+    NoSystemFonts()
+        : folder_(fs::temp_directory_path() /
+                  ("tavro-no-fonts-" + std::to_string(std::random_device()()))) {
+        fs::create_directories(folder_ / "fonts");
+        for (const char* name : {"XDG_DATA_DIRS", "XDG_DATA_HOME", "HOME", "WINDIR"}) {
+            const char* old = std::getenv(name);
+            saved_.push_back({name, old != nullptr, old != nullptr ? old : ""});
+            platform::testsupport::setEnvironmentVariable(name, folder_.string().c_str());
+        }
+    }
+    ~NoSystemFonts() {
+        for (const Saved& saved : saved_)
+            platform::testsupport::setEnvironmentVariable(
+                saved.name, saved.wasSet ? saved.value.c_str() : nullptr);
+        std::error_code ignored;
+        fs::remove_all(folder_, ignored);
+    }
+
+private:
+    struct Saved {
+        const char* name;
+        bool wasSet;
+        std::string value;
+    };
+    fs::path folder_;
+    std::vector<Saved> saved_;
+};
+
+// Pixels that differ from one picture to the other by more than a rounding.
+int differingPixels(const Picture& a, const Picture& b) {
+    int n = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const Rgb p = a.At(x, y), q = b.At(x, y);
+            n += std::abs(p.r - q.r) > 8 || std::abs(p.g - q.g) > 8 || std::abs(p.b - q.b) > 8;
+        }
+    return n;
+}
+
+TEST_F(ProductEditor, WithNoFontOnTheSystemTheFontsThePluginCarriesShowEveryText) {
+    // With the system's DejaVu (on Wine: copied into the prefix) first.
+    Open();
+    Picture system;
+    ASSERT_TRUE(Frame("editor-system-fonts", system));
+    host.dispatch(effEditClose);
+    open_ = false;
+    window.reset();
+
+    NoSystemFonts none;
+    std::string path;
+    for (const char* name : {"Verdana.ttf", "arial.ttf", "cour.ttf", "DejaVuSans.ttf",
+                             "DejaVuSansMono.ttf", "LiberationSans-Regular.ttf", "tahoma.ttf"})
+        ASSERT_FALSE(QX::FindFontFile(name, path)) << name << " found at " << path;
+    Open();
+    Picture bare;
+    ASSERT_TRUE(Frame("editor-no-system-fonts", bare));
+    // Text where text must be: the banner's, the labels and group names
+    // along the bottom, the history titles.
+    EXPECT_GT(bare.Count(kBannerText.x0, kBannerText.y0, kBannerText.x1, kBannerText.y1, bright),
+              100);
+    EXPECT_GT(bare.Count(kLevelLabel.x0, kLevelLabel.y0, kLevelLabel.x1, kLevelLabel.y1, bright),
+              20);
+    // The titles are grey (0.7) on the display's 0.3.
+    EXPECT_GT(bare.Count(kHistoryTitle.x0, kHistoryTitle.y0, kHistoryTitle.x1, kHistoryTitle.y1,
+                         [](Rgb p) { return p.r > 130 && p.g > 130 && p.b > 130; }),
+              50);
+    // The same faces as the system's copies: the same picture.
+    EXPECT_LT(differingPixels(system, bare), 10);
+    // History lines, in the fixed font.
+    host.sendEvents({{100, {0x93, 0x3C, 0x64}}});
+    Process(1);
+    Picture lines;
+    ASSERT_TRUE(Frame("history-no-system-fonts", lines));
+    EXPECT_GT(lines.Count(kLeftDisplayX0, kLinesBottom, kLeftDisplayX1, kLinesTop, bright), 100);
+
+    Click(kTestButton);
+    Picture test;
+    ASSERT_TRUE(Frame("editor-test-no-system-fonts", test));
+    EXPECT_TRUE(near(test.At(kSourceField), 0.19f, 0.19f, 0.225f))
+        << describe(test.At(kSourceField));
+}
+
 // The example skin of the repository, installed as a user installs a skin
 // and selected in the preferences before the plug-in is loaded.
 class SkinnedEditor : public ProductEditor {
@@ -612,6 +713,51 @@ TEST_F(SkinWithAScript, AButtonWhoseFunctionNeverReturnsLetsTheEditorClose) {
     CloseBoth(editClose, close);
     EXPECT_LT(editClose, std::chrono::seconds(6));
     EXPECT_LT(close, std::chrono::seconds(6));
+}
+
+// A skin whose font lists name only fonts that exist nowhere: every text is
+// gone, and nothing else with it.
+class FontlessSkinEditor : public ProductEditor {
+protected:
+    void SetUp() override {
+        const fs::path resources =
+            fs::path(platform::skinsFolder("tavro")) / "Fontless" / "Contents" / "Resources";
+        std::error_code error;
+        fs::create_directories(resources, error);
+        ASSERT_FALSE(error) << error.message();
+        std::ofstream(resources / "gui.lua") << R"(
+local function missing() return { { name = "NoSuchFont-7f3a.ttf", size = 12 } } end
+getFont, getLabelFont, getTextFieldFont, getFixedFont = missing, missing, missing, missing
+)";
+        platform::writeSkinPreference("Fontless");
+        ProductEditor::SetUp();
+    }
+    void TearDown() override {
+        ProductEditor::TearDown();
+        platform::writeSkinPreference("");
+    }
+};
+
+TEST_F(FontlessSkinEditor, WithoutAnyFontTheFieldsAndHistoryDisplaysAreStillDrawn) {
+    Open();
+    Picture normal;
+    ASSERT_TRUE(Frame("editor-fontless-skin", normal));
+    EXPECT_EQ(normal.Count(kBannerText.x0, kBannerText.y0, kBannerText.x1, kBannerText.y1, bright),
+              0);
+    EXPECT_TRUE(near(normal.At(kBannerFill), 0.31f, 0.31f, 0.325f))
+        << describe(normal.At(kBannerFill));
+    EXPECT_TRUE(near(normal.At(kFontlessLeftHistory), 0.3f, 0.3f, 0.3f))
+        << describe(normal.At(kFontlessLeftHistory));
+    EXPECT_TRUE(near(normal.At(kFontlessRightHistory), 0.3f, 0.3f, 0.3f));
+    EXPECT_TRUE(near(normal.At(kFontlessLevelField), 0.8f, 0.8f, 0.85f))
+        << describe(normal.At(kFontlessLevelField));
+
+    Click(kTestButton);
+    Picture test;
+    ASSERT_TRUE(Frame("editor-test-fontless-skin", test));
+    EXPECT_TRUE(near(test.At(kSourceField), 0.19f, 0.19f, 0.225f))
+        << describe(test.At(kSourceField));
+    EXPECT_TRUE(near(test.At(kFontlessLeftHistory), 0.3f, 0.3f, 0.3f));
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 // (labels measured while a script builds the tree) share the faces' caches.
 
 #include <atomic>
+#include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -25,8 +27,10 @@ struct GlyphVertex {
 std::recursive_mutex& FontLock();
 
 struct FontCandidate {
-    std::string name;  // a file name or a path
-    int size = 0;      // points at scale 1
+    // A file name or a path, or the name of a font the plug-in carries:
+    // "builtin:DejaVuSans.ttf", "builtin:DejaVuSansMono.ttf".
+    std::string name;
+    int size = 0;  // points at scale 1
 };
 
 class Font {
@@ -34,14 +38,16 @@ public:
     // Loads the face; a face FreeType cannot read shows "Unable to load font"
     // (caption "Error") and leaves Loaded() false.
     Font(const std::string& path, int size);
+    // A face held in memory (a built-in font); `bytes` must outlive the Font.
+    Font(const std::uint8_t* bytes, std::size_t length, int size);
     ~Font();
     Font(const Font&) = delete;
     Font& operator=(const Font&) = delete;
 
     bool Loaded() const { return face_ != nullptr; }
-    // The face's file, for another font of the same face in another GL
-    // context (whose glyph texture names mean nothing in this one's).
-    const std::string& path() const { return path_; }
+    // Another font of the same face and size, for another GL context (whose
+    // glyph texture names mean nothing in this one's).
+    std::unique_ptr<Font> Copy() const;
     // FTGL's face, for its metrics (under the font lock). Its glyphs carry
     // metrics only: text is drawn from LayoutText's quads, never by FTGL's
     // Render.
@@ -78,6 +84,8 @@ private:
                           float x, float y, float& endX);
     struct Glyphs;  // the FreeType face beside FTGL's and the glyph texture
 
+    void Load(const std::string& path, const std::uint8_t* bytes, std::size_t length);
+
     // Text as FTGL may read it: valid UTF-8 without the code points the face
     // has no glyph for.
     std::string DrawableText(const std::string& text);
@@ -85,6 +93,8 @@ private:
     std::unique_ptr<FTTextureFont> face_;
     std::unique_ptr<Glyphs> glyphs_;
     std::string path_;
+    const std::uint8_t* bytes_ = nullptr;  // a face held in memory, or null
+    std::size_t length_ = 0;
     int size_ = 0;
     int scale_ = 1;
     float inverseScale_ = 1;
@@ -95,7 +105,8 @@ private:
 // Finds `name` as given, else in the system's font folders. False for an
 // empty name.
 bool FindFontFile(const std::string& name, std::string& path);
-// The first candidate that is found and loads; null when none does.
+// The first candidate that is found (built-in names in the module's
+// resources) and loads; null when none does.
 std::unique_ptr<Font> CreateFont(const std::vector<FontCandidate>& candidates);
 
 // Lays out `text` (UTF-8; a byte that is not part of a valid sequence counts

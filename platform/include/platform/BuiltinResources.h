@@ -1,6 +1,7 @@
 #pragma once
 // Files linked into the plug-in under numeric (type, id) pairs
-// (tavro_add_resources in CMake): type 256 Lua scripts, 257 images.
+// (tavro_add_resources in CMake): type 256 Lua scripts, 257 images, 258 the
+// fonts the plug-in carries.
 // Windows: module resources of the module whose handle was recorded at load
 // time (the executable's when none was). Linux: the embedded table.
 
@@ -11,6 +12,12 @@ namespace platform {
 
 inline constexpr int kResourceTypeScript = 256;
 inline constexpr int kResourceTypeImage = 257;
+inline constexpr int kResourceTypeFont = 258;
+
+// The built-in fonts (type 258, each a gzip member): DejaVu Sans and DejaVu
+// Sans Mono.
+inline constexpr int kResourceFontSans = 300;
+inline constexpr int kResourceFontSansMono = 301;
 
 struct ResourceBlob {
     const std::uint8_t* data = nullptr;  // null when not found
