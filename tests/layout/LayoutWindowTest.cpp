@@ -31,6 +31,7 @@
 #include "platform/testing/TestAccess.h"
 #include "plugin/EditorFrames.h"
 #include "plugin/ParameterTable.h"
+#include "plugin/RoundTrip.h"
 #include "render/HostMidiInputExport.h"
 #include "render/MidiSource.h"
 
@@ -67,6 +68,9 @@ constexpr Spot kLevelKnob{32, 62};
 constexpr int kLinesBottom = 112, kLinesTop = 290;
 constexpr int kLeftDisplayX0 = 20, kLeftDisplayX1 = 490;
 constexpr int kRightDisplayX0 = 510, kRightDisplayX1 = 980;
+// The band above the right display's title, where the test view shows the
+// round trip.
+constexpr int kRoundTripBottom = 350, kRoundTripTop = 385;
 
 std::string outputPath(const std::string& name) {
     return std::string(TAVRO_TEST_OUTPUT_DIR) + "/" + name + ".png";
@@ -352,6 +356,54 @@ TEST_F(ProductEditor, LoopBackResultsShowGreenAndRedInTheTestView) {
     // What the test sent, in white on the left.
     EXPECT_GT(test.Count(kLeftDisplayX0, kLinesBottom, kLeftDisplayX1, kLinesTop, bright), 300);
     EXPECT_EQ(test.Count(kLeftDisplayX0, kLinesBottom, kLeftDisplayX1, kLinesTop, green), 0);
+}
+
+// Light grey text on the display's grey.
+bool text(Rgb p) {
+    return p.r > 150 && std::abs(p.r - p.g) < 10 && std::abs(p.g - p.b) < 10;
+}
+
+TEST_F(ProductEditor, TheTestViewShowsTheRoundTripOfWhatCameBack) {
+    ASSERT_TRUE(render::setMidiSource(host, "Loop"));
+    SetNative(kParamTestType, 4, 0, 5);
+    SetNative(kParamTestInterval, 10, 1, 1000);  // every 442 samples
+    SetNative(kParamTestEnable, 1, 0, 1);
+    Open();
+    Picture normal;
+    ASSERT_TRUE(Frame("editor-normal-roundtrip", normal));
+    // Each message comes back before the block after the one it was sent
+    // in: a round trip of up to one block (11.6 ms).
+    long long processed = 0, sent = 0;
+    for (int b = 0; b < 40; ++b) {
+        Process(1);
+        processed += kBlock;
+        for (; sent * 442 < processed; ++sent)
+            SendBack({0x90, 0x40, 0x40});
+    }
+    SetNative(kParamTestEnable, 0, 0, 1);
+    Process(1);
+    Click(kTestButton);
+    Picture test;
+    ASSERT_TRUE(Frame("editor-test-roundtrip", test));
+    EXPECT_EQ(normal.Count(kRightDisplayX0, kRoundTripBottom, kRightDisplayX1, kRoundTripTop, text),
+              0);
+    EXPECT_GT(test.Count(kRightDisplayX0, kRoundTripBottom, kRightDisplayX1, kRoundTripTop, text),
+              300);
+    // The host reads the same line.
+    char line[160] = {};
+    ASSERT_EQ(host.dispatch(effVendorSpecific, kVendorRoundTripText, sizeof line, line), 1);
+    float low = -1, median = -1, high = -1;
+    unsigned late = 99, lost = 99;
+    ASSERT_EQ(std::sscanf(line, "Round trip %f / %f / %f ms (min / median / max), late %u, lost %u",
+                          &low, &median, &high, &late, &lost),
+              5)
+        << line;
+    EXPECT_GE(low, 0.0f);
+    EXPECT_LE(low, median);
+    EXPECT_LE(median, high);
+    EXPECT_LE(high, 11.7f);
+    EXPECT_EQ(late, 0u);
+    EXPECT_EQ(lost, 0u);
 }
 
 TEST_F(ProductEditor, TurningAKnobChangesTheParameterTheHostSeesAndTheSound) {
