@@ -371,14 +371,19 @@ TEST_F(ProductEditor, TheTestViewShowsTheRoundTripOfWhatCameBack) {
     Open();
     Picture normal;
     ASSERT_TRUE(Frame("editor-normal-roundtrip", normal));
-    // Each message comes back before the block after the one it was sent
-    // in: a round trip of up to one block (11.6 ms).
-    long long processed = 0, sent = 0;
-    for (int b = 0; b < 40; ++b) {
+    // A cable in the test's hands: message k starts at sample 442 k and is
+    // back 20 ms later, every other one 5 ms more, given to the plug-in
+    // before the first block it is due by.
+    constexpr long long kDelay = 882, kJitter = 220;
+    long long processed = 0, sent = 0, returned = 0;
+    for (int b = 0; b < 60; ++b) {
+        for (;
+             returned < sent && returned * 442 + kDelay + (returned % 2 ? kJitter : 0) <= processed;
+             ++returned)
+            SendBack({0x90, 0x40, 0x40});
         Process(1);
         processed += kBlock;
-        for (; sent * 442 < processed; ++sent)
-            SendBack({0x90, 0x40, 0x40});
+        sent = (processed - 1) / 442 + 1;
     }
     SetNative(kParamTestEnable, 0, 0, 1);
     Process(1);
@@ -398,10 +403,13 @@ TEST_F(ProductEditor, TheTestViewShowsTheRoundTripOfWhatCameBack) {
                           &low, &median, &high, &late, &lost),
               5)
         << line;
-    EXPECT_GE(low, 0.0f);
-    EXPECT_LE(low, median);
-    EXPECT_LE(median, high);
-    EXPECT_LE(high, 11.7f);
+    // The cable's 20 to 25 ms, and up to one block (11.6 ms) more.
+    EXPECT_GE(low, 20.0f);
+    EXPECT_LT(low, 20.0f + 11.7f);
+    EXPECT_GE(median, 20.0f);
+    EXPECT_LT(median, 25.0f + 11.7f);
+    EXPECT_GE(high, 25.0f);
+    EXPECT_LT(high, 25.0f + 11.7f);
     EXPECT_EQ(late, 0u);
     EXPECT_EQ(lost, 0u);
 }
