@@ -145,19 +145,4 @@ TEST(RoundTripMeter, RefusedMessagesAndEchoesOfAnEarlierRun) {
     EXPECT_EQ(meter.awaitedCount(), 0u);
 }
 
-TEST(RoundTripMeter, TheLineReadsInTenthsWithAPoint) {
-    char text[128];
-    RoundTripFigures f;
-    EXPECT_STREQ(formatRoundTrip(f, text, sizeof text),
-                 "Round trip - / - / - ms (min / median / max), late 0, lost 0");
-    f.kept = 3;
-    f.minimumMs = 3.14f;
-    f.medianMs = 3.36f;
-    f.maximumMs = 12.0f;
-    f.late = 1;
-    f.lost = 2;
-    EXPECT_STREQ(formatRoundTrip(f, text, sizeof text),
-                 "Round trip 3.1 / 3.4 / 12.0 ms (min / median / max), late 1, lost 2");
-}
-
 }  // namespace
