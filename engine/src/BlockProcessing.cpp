@@ -117,6 +117,7 @@ void ZephCorvane::renderBlock(float** /*inputs*/, float** outputs, VstInt32 fram
         pos = end;
     }
     clock_.endBlock(length);
+    roundTrip_.endBlock(encoder_.samplePosition());
     // Hosts must place events inside their block; one that did not would
     // otherwise wait for an offset that equal-sized blocks never reach, and
     // everything queued behind it with it.
@@ -127,9 +128,15 @@ void ZephCorvane::drainTestInput() {
     std::size_t length = 0;
     while (inputPort_.takeMessage(received_.get(), length)) {
         const std::uint8_t* bytes = received_.get();
-        historyWriter_.add(kHistoryReceivedTestInput, static_cast<std::uint32_t>(length),
-                           length > 0 ? bytes[0] : 0, length > 1 ? bytes[1] : 0,
-                           length > 2 ? bytes[2] : 0, bytes);
+        const std::uint8_t b0 = length > 0 ? bytes[0] : 0;
+        const std::uint8_t b1 = length > 1 ? bytes[1] : 0;
+        const std::uint8_t b2 = length > 2 ? bytes[2] : 0;
+        historyWriter_.add(kHistoryReceivedTestInput, static_cast<std::uint32_t>(length), b0, b1,
+                           b2, bytes);
+        // Taken at the block's start: the round trip ends here, to within
+        // the block in which it arrived.
+        roundTrip_.received(static_cast<std::uint32_t>(length), b0, b1, b2,
+                            encoder_.samplePosition());
     }
 }
 

@@ -151,6 +151,7 @@ bool SerialEncoder::fits(std::size_t length) const {
 void SerialEncoder::push(std::uint8_t byte) {
     ring_[static_cast<std::size_t>((head_ + count_) % kQueueSize)] = byte;
     ++count_;
+    ++bytesQueued_;
     if (phase_ == 0)
         phase_ = 1;
 }
@@ -193,6 +194,7 @@ bool SerialEncoder::sendRawBytes(const std::uint8_t* bytes, std::size_t length) 
     if (length > first)
         std::memcpy(&ring_[0], bytes + first, length - first);
     count_ += static_cast<std::int32_t>(length);
+    bytesQueued_ += length;
     if (phase_ == 0 && count_ > 0)
         phase_ = 1;
     return true;
@@ -224,7 +226,7 @@ void SerialEncoder::completeByte() {
     spaceCountdown_ = space_ > 0 ? space_ + 1 : 0;
 }
 
-float SerialEncoder::nextLineSample() {
+float SerialEncoder::nextLineSample(int i) {
     const float k = balanceCoefficient_;
     if (phase_ < 1 || (phase_ == 1 && activityLevel_ > 0.1f)) {
         // Idle, or the start of a byte held back by the Balance limiter.
@@ -240,6 +242,8 @@ float SerialEncoder::nextLineSample() {
     }
     const int p = phase_;
     phase_ = p + 1;
+    if (p == 1)
+        startingByte(i);
     const int bit = p <= bitTableLength_ ? bitTable_[p] : 10;
     if (spaceCountdown_ != 0 && bit >= 10) {
         if (--spaceCountdown_ == 0)
@@ -265,17 +269,20 @@ void SerialEncoder::renderSamples(float* output, int frames, SampleHook* hook) {
         // Whatever the hook queues may start on this very sample.
         for (int i = 0; i < frames; ++i) {
             hook->beforeSample();
-            output[i] = nextLineSample();
+            output[i] = nextLineSample(i);
         }
     } else {
         // An idle line into a filter at rest stays silence: nothing to filter.
         const bool silent = phase_ < 1 && xPrevious_ == 0.0f && yPrevious_ == 0.0f;
         renderLine(output, frames);
-        if (silent)
+        if (silent) {
+            position_ += static_cast<std::uint64_t>(frames);
             return;
+        }
     }
     if (softlyOn_)
         filterInPlace(output, frames);
+    position_ += static_cast<std::uint64_t>(frames);
 }
 
 void SerialEncoder::renderLine(float* output, int frames) {
@@ -297,6 +304,7 @@ void SerialEncoder::renderLine(float* output, int frames) {
             const int bitSamples = bitTableLength_ - 1;
             const int tail = spaceCountdown_ != 0 ? spaceCountdown_ : 1;
             if (frames - i >= bitSamples + tail) {
+                startingByte(i);
                 const float* samples = bytePattern(ring_[head_]);
                 // Whole 16-sample chunks where the stretch has room (the
                 // samples past the byte are rewritten next), so that the copy
@@ -316,7 +324,8 @@ void SerialEncoder::renderLine(float* output, int frames) {
                 continue;
             }
         }
-        output[i++] = nextLineSample();
+        output[i] = nextLineSample(i);
+        ++i;
     }
 }
 

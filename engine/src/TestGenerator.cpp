@@ -42,11 +42,15 @@ void TestGenerator::refresh(const TestParameters& p) {
                 (h.rings[kHistorySentTest].writeIndex.load(std::memory_order_relaxed) + 1) %
                 kHistoryRingSize;
             h.testFailureCount.store(0, std::memory_order_relaxed);
+            if (meter_)
+                meter_->restart();
         }
         const float samples = p.intervalMs * 0.001f * p.sampleRate;
         interval_ = static_cast<std::uint32_t>(std::max<std::int64_t>(truncated(samples), 0));
         if (countdown_ > interval_)
             countdown_ = interval_;
+        if (meter_)
+            meter_->setTiming(interval_ + 1, p.sampleRate);
         type_ = static_cast<int>(truncated(p.type));
         if (type_ == kTestMessage) {
             messageBytes_[0] = static_cast<std::uint8_t>(truncated(p.messageByte1) & 0xFF);
@@ -69,15 +73,23 @@ void TestGenerator::beforeSample() {
     ++counter_;
 }
 
+void TestGenerator::tellMeter(std::uint64_t firstByte, bool queued, std::uint32_t length,
+                              std::uint8_t b0, std::uint8_t b1, std::uint8_t b2) {
+    if (meter_)
+        meter_->sent(firstByte, queued, length, b0, b1, b2, encoder_.samplePosition());
+}
+
 void TestGenerator::sendLogged1(std::uint8_t b0) {
-    encoder_.sendMidi1(b0);
+    const std::uint64_t first = encoder_.nextByte();
+    tellMeter(first, encoder_.sendMidi1(b0), 1, b0, 0, 0);
     // Logged even when the encoder had no room: the echo check then counts
     // the missing message as a failure.
     history_.add(kHistorySentTest, 1, b0, 0, 0);
 }
 
 void TestGenerator::sendLogged3(std::uint8_t b0, std::uint8_t b1, std::uint8_t b2) {
-    encoder_.sendMidi3(b0, b1, b2);
+    const std::uint64_t first = encoder_.nextByte();
+    tellMeter(first, encoder_.sendMidi3(b0, b1, b2), 3, b0, b1, b2);
     history_.add(kHistorySentTest, 3, b0, b1, b2);
 }
 
@@ -126,7 +138,10 @@ void TestGenerator::emit(std::uint32_t c) {
             bytes[1] = static_cast<std::uint8_t>(n + 1);
             const std::uint8_t saved = bytes[length - 1];
             bytes[length - 1] = 0xF7;
-            encoder_.sendRawBytes(bytes, length);
+            const std::uint64_t first = encoder_.nextByte();
+            tellMeter(first, encoder_.sendRawBytes(bytes, length),
+                      static_cast<std::uint32_t>(length), 0xF0, static_cast<std::uint8_t>(n + 1),
+                      bytes[2]);
             history_.add(kHistorySentTest, static_cast<std::uint32_t>(length), 0xF0,
                          static_cast<std::uint8_t>(n + 1), bytes[2], bytes);
             bytes[length - 1] = saved;

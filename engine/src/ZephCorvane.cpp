@@ -17,8 +17,11 @@ ZephCorvane::ZephCorvane(audioMasterCallback audioMaster, const QX::PluginHelper
       clock_(encoder_),
       test_(encoder_, historyWriter_, testReference_,
             currentProgram()->valuePointer(kParamMessageByte3)),
+      roundTrip_(history_.roundTrip),
       received_(new std::uint8_t[MidiInputPort::kMaxMessage]) {
     historyWriter_.setSysexReference(testReference_.data(), TestSysexReference::kSize);
+    encoder_.setStartBitObserver(&roundTrip_);
+    test_.setRoundTripMeter(&roundTrip_);
     initialise();
 }
 

@@ -8,4 +8,5 @@ void MidiHistory::clear() {
     }
     testFailureCount.store(0, std::memory_order_relaxed);
     expectedTestIndex = 0;
+    roundTrip.clear();
 }

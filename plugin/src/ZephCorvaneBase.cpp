@@ -120,6 +120,14 @@ void ZephCorvaneBase::initialise() {
 
 VstIntPtr ZephCorvaneBase::vendorSpecific(VstInt32 index, VstIntPtr value, void* ptr,
                                           float /*opt*/) {
+    if (index == kVendorRoundTripText) {
+        if (ptr == nullptr || value <= 0)
+            return 0;
+        RoundTripFigures figures;
+        history_.roundTrip.read(figures);
+        formatRoundTrip(figures, static_cast<char*>(ptr), static_cast<std::size_t>(value));
+        return 1;
+    }
     auto* frames = dynamic_cast<EditorFrameWriter*>(editor);
     if (index == kVendorEditorFramesDrawn)
         return frames ? static_cast<VstIntPtr>(frames->FramesDrawn()) : 0;

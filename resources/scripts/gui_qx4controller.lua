@@ -93,6 +93,9 @@ createUI = createUI or function()
     testHistoryGroup = group("History")
     testHistoryGroup:add(midiHistoryDisplay(0, 0, kHistoryW, kHistoryH, 1, fixed))
     testHistoryGroup:add(midiHistoryDisplay(490, 0, kHistoryW, kHistoryH, 2, fixed))
+    -- How long the test messages take to come back, across the top of what
+    -- came back: drawn after the display, over its empty upper band.
+    testHistoryGroup:add(roundTripDisplay(500, kHistoryH - 24, kHistoryW - 20, 12))
     testHistoryGroup:setVisible(false)
 
     -- Placement, from the window's lower left corner.

@@ -14,6 +14,7 @@
 #include "gui/MIDIBrowseButton.h"
 #include "gui/MIDIHistoryDisplay.h"
 #include "gui/Manager.h"
+#include "gui/RoundTripDisplay.h"
 #include "gui/Slider.h"
 #include "gui/Texture.h"
 
@@ -134,6 +135,17 @@ int plugin_infoDisplay(lua_State* L) {
                        LuaGui::kElementMetatable);  // display
 }
 
+int plugin_roundTripDisplay(lua_State* L) {
+    float place[4];
+    for (int i = 0; i < 4; ++i)
+        place[i] = checkFloat(L, 1 + i);
+    Manager& manager = LuaGui::CheckManager(L);
+    return pushCreated(L,
+                       makeObject<RoundTripDisplay>(&manager, place[0], place[1], place[2],
+                                                    place[3], manager.midiHistory),
+                       LuaGui::kElementMetatable);  // display
+}
+
 int plugin_midiHistoryDisplay(lua_State* L) {
     float place[4];
     for (int i = 0; i < 4; ++i)
@@ -167,6 +179,7 @@ const luaL_Reg kPluginFunctions[] = {
     {"paramButton", plugin_paramButton},
     {"midiBrowseButton", plugin_midiBrowseButton},
     {"infoDisplay", plugin_infoDisplay},
+    {"roundTripDisplay", plugin_roundTripDisplay},
     {"midiHistoryDisplay", plugin_midiHistoryDisplay},
     {nullptr, nullptr},
 };

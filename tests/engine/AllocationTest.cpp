@@ -5,6 +5,8 @@
 
 #include "AllocationCounter.h"
 #include "engine/ZephCorvane.h"
+#include "platform/MemoryMidiInput.h"
+#include "plugin/ParameterTable.h"
 #include "vst/AEffect.h"
 
 namespace {
@@ -59,6 +61,47 @@ TEST(AudioThread, ProcessingAndEventsAllocateNothing) {
         effect->getParameter(effect, 4);
     }
     EXPECT_EQ(counter.count(), 0);
+}
+
+// The loop-back test with its echoes coming back: the check, the history
+// and the round-trip measurement on the audio thread. The echoes are sent
+// between blocks, uncounted, as a driver's thread would.
+TEST(AudioThread, ALoopBackTestTimingItsEchoesAllocatesNothing) {
+    platform::MemoryMidiInputSystem devices;
+    const int loop = devices.addDevice("Loop");
+    platform::installMidiInputSystem(&devices);
+    {
+        QX4Controller::ZephCorvane plugin(hostCallback);
+        AEffect* effect = plugin.getAeffect();
+        effect->dispatcher(effect, effSetSampleRate, 0, 0, nullptr, 48000.0f);
+        effect->dispatcher(effect, effSetBlockSize, 0, 512, nullptr, 0.0f);
+        effect->dispatcher(effect, effMainsChanged, 0, 1, nullptr, 0.0f);
+        plugin.SetProperty(64100, 0, 0, "Loop", 5);
+        ASSERT_TRUE(devices.isOpen(loop));
+        effect->setParameter(effect, kParamTestInterval, 0.0f);  // 1 ms
+        effect->setParameter(effect, kParamTestEnable, 1.0f);
+        float left[512];
+        float* outputs[1] = {left};
+        const MidiHistory::Ring& sent = plugin.historyBlock()->rings[kHistorySentTest];
+        std::int32_t echoed = sent.writeIndex.load();
+        long allocations = 0;
+        for (int block = 0; block < 300; ++block) {
+            for (; echoed != sent.writeIndex.load(); echoed = (echoed + 1) % kHistoryRingSize) {
+                const MidiHistoryEntry& e = sent.entries[(echoed + 1) % kHistoryRingSize];
+                const std::uint8_t bytes[3] = {e.byte0, e.byte1, e.byte2};
+                devices.send(loop, bytes, 3);
+            }
+            AllocationCounter counter;
+            effect->processReplacing(effect, nullptr, outputs, 512);
+            allocations += counter.count();
+        }
+        EXPECT_EQ(allocations, 0);
+        RoundTripFigures figures;
+        ASSERT_TRUE(plugin.historyBlock()->roundTrip.read(figures));
+        EXPECT_EQ(figures.kept, RoundTripSummary::kKept);
+        EXPECT_EQ(figures.lost, 0u);
+    }
+    platform::installMidiInputSystem(nullptr);
 }
 
 }  // namespace

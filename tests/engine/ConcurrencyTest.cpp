@@ -85,4 +85,32 @@ TEST(Concurrency, ParametersAndPropertiesWhileBlocksAreProcessed) {
     SUCCEED();
 }
 
+// The round-trip figures are written once per block and read by the editor
+// every frame: a reader never sees half of one publication and half of the
+// next (the writer's figures all carry the same number).
+TEST(Concurrency, RoundTripFiguresAreReadWhole) {
+    RoundTripSummary summary;
+    std::atomic<bool> stop{false};
+    std::thread audio([&] {
+        for (std::uint32_t n = 1; !stop.load(); ++n) {
+            const auto v = static_cast<float>(n % 1000);
+            summary.publish({n % 1000, n % 1000, v, v, v, n % 1000, n % 1000});
+        }
+    });
+    int whole = 0;
+    for (int i = 0; i < 200000; ++i) {
+        RoundTripFigures f;
+        if (!summary.read(f))
+            continue;
+        ++whole;
+        const auto v = static_cast<float>(f.kept);
+        ASSERT_TRUE(f.measured == f.kept && f.late == f.kept && f.lost == f.kept &&
+                    f.minimumMs == v && f.medianMs == v && f.maximumMs == v)
+            << f.kept << " " << f.measured << " " << f.minimumMs << " " << f.lost;
+    }
+    stop.store(true);
+    audio.join();
+    EXPECT_GT(whole, 0);
+}
+
 }  // namespace

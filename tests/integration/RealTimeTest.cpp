@@ -317,6 +317,19 @@ TEST_F(AudioThread, BlocksFullOfNotesWithTheClockRunning) {
     expectOnlyTheInputDrain();
 }
 
+// Test messages every millisecond, each timed from its start bit for the
+// round-trip figures published every block.
+TEST_F(AudioThread, ALoopBackTestSendingAndTiming) {
+    open();
+    dispatch(effMainsChanged, 0, 1);
+    automate(kParamTestInterval, 0.0f);
+    automate(kParamTestEnable, 1.0f);
+    for (int i = 0; i < 200; ++i)
+        block();
+    report("a loop-back test");
+    expectOnlyTheInputDrain();
+}
+
 TEST_F(AudioThread, HostSysexOfGrowingSizes) {
     open();
     EventList events;

@@ -32,6 +32,7 @@
 #include "platform/testing/TestAccess.h"
 #include "plugin/EditorFrames.h"
 #include "plugin/ParameterTable.h"
+#include "plugin/RoundTrip.h"
 #include "render/HostMidiInputExport.h"
 #include "render/MidiSource.h"
 
@@ -81,6 +82,9 @@ constexpr Area kHistoryTitle{20, 330, 200, 350};
 constexpr int kLinesBottom = 112, kLinesTop = 290;
 constexpr int kLeftDisplayX0 = 20, kLeftDisplayX1 = 490;
 constexpr int kRightDisplayX0 = 510, kRightDisplayX1 = 980;
+// The band above the right display's title, where the test view shows the
+// round trip.
+constexpr int kRoundTripBottom = 350, kRoundTripTop = 385;
 
 std::string outputPath(const std::string& name) {
     return std::string(TAVRO_TEST_OUTPUT_DIR) + "/" + name + ".png";
@@ -366,6 +370,62 @@ TEST_F(ProductEditor, LoopBackResultsShowGreenAndRedInTheTestView) {
     // What the test sent, in white on the left.
     EXPECT_GT(test.Count(kLeftDisplayX0, kLinesBottom, kLeftDisplayX1, kLinesTop, bright), 300);
     EXPECT_EQ(test.Count(kLeftDisplayX0, kLinesBottom, kLeftDisplayX1, kLinesTop, green), 0);
+}
+
+// Light grey text on the display's grey.
+bool text(Rgb p) {
+    return p.r > 150 && std::abs(p.r - p.g) < 10 && std::abs(p.g - p.b) < 10;
+}
+
+TEST_F(ProductEditor, TheTestViewShowsTheRoundTripOfWhatCameBack) {
+    ASSERT_TRUE(render::setMidiSource(host, "Loop"));
+    SetNative(kParamTestType, 4, 0, 5);
+    SetNative(kParamTestInterval, 10, 1, 1000);  // every 442 samples
+    SetNative(kParamTestEnable, 1, 0, 1);
+    Open();
+    Picture normal;
+    ASSERT_TRUE(Frame("editor-normal-roundtrip", normal));
+    // A cable in the test's hands: message k starts at sample 442 k and is
+    // back 20 ms later, every other one 5 ms more, given to the plug-in
+    // before the first block it is due by.
+    constexpr long long kDelay = 882, kJitter = 220;
+    long long processed = 0, sent = 0, returned = 0;
+    for (int b = 0; b < 60; ++b) {
+        for (;
+             returned < sent && returned * 442 + kDelay + (returned % 2 ? kJitter : 0) <= processed;
+             ++returned)
+            SendBack({0x90, 0x40, 0x40});
+        Process(1);
+        processed += kBlock;
+        sent = (processed - 1) / 442 + 1;
+    }
+    SetNative(kParamTestEnable, 0, 0, 1);
+    Process(1);
+    Click(kTestButton);
+    Picture test;
+    ASSERT_TRUE(Frame("editor-test-roundtrip", test));
+    EXPECT_EQ(normal.Count(kRightDisplayX0, kRoundTripBottom, kRightDisplayX1, kRoundTripTop, text),
+              0);
+    EXPECT_GT(test.Count(kRightDisplayX0, kRoundTripBottom, kRightDisplayX1, kRoundTripTop, text),
+              300);
+    // The host reads the same line.
+    char line[160] = {};
+    ASSERT_EQ(host.dispatch(effVendorSpecific, kVendorRoundTripText, sizeof line, line), 1);
+    float low = -1, median = -1, high = -1;
+    unsigned late = 99, lost = 99;
+    ASSERT_EQ(std::sscanf(line, "Round trip %f / %f / %f ms (min / median / max), late %u, lost %u",
+                          &low, &median, &high, &late, &lost),
+              5)
+        << line;
+    // The cable's 20 to 25 ms, and up to one block (11.6 ms) more.
+    EXPECT_GE(low, 20.0f);
+    EXPECT_LT(low, 20.0f + 11.7f);
+    EXPECT_GE(median, 20.0f);
+    EXPECT_LT(median, 25.0f + 11.7f);
+    EXPECT_GE(high, 25.0f);
+    EXPECT_LT(high, 25.0f + 11.7f);
+    EXPECT_EQ(late, 0u);
+    EXPECT_EQ(lost, 0u);
 }
 
 TEST_F(ProductEditor, TurningAKnobChangesTheParameterTheHostSeesAndTheSound) {

@@ -194,6 +194,9 @@ TEST(LoopbackOption, MistakesAreUsageErrors) {
         {{"--loopback", "L", "--cable-fault", "flip-bit@x"}, "wants the index of a message"},
         {{"--loopback", "L", "--midi-source", "M"}, "name different devices"},
         {{"--loopback", "L", "--rate", "22050"}, "--loopback needs --rate 31250 or more"},
+        {{"--cable-delay", "5"}, "--cable-delay goes with --loopback"},
+        {{"--loopback", "L", "--cable-delay", "5,-1"}, "--cable-delay is MS or MS,JITTER_MS"},
+        {{"--loopback", "L", "--cable-delay", "20000"}, "each from 0 to 10000"},
     };
     for (const Case& c : cases) {
         std::string err;

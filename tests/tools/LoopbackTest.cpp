@@ -9,6 +9,7 @@
 #include "platform/MemoryMidiInput.h"
 #include "plugin/MidiHistory.h"
 #include "plugin/Properties.h"
+#include "plugin/RoundTrip.h"
 #include "plugin/ZephAuBase.h"
 #include "render/LoopbackCable.h"
 #include "render/MidiSource.h"
@@ -39,13 +40,17 @@ AEffect* linkedInPlugin(audioMasterCallback master) {
 
 class Rig {
 public:
-    Rig(double rate, int maxBlock, std::vector<CableFault> faults = {})
+    Rig(double rate, int maxBlock, std::vector<CableFault> faults = {},
+        render::CableDelay delay = {})
         : rate_(rate),
           map_(480, {}, {}, render::TempoMap::Defaults()),
           transport_(map_, rate),
-          cable_(rate, std::move(faults), [this](const std::uint8_t* bytes, std::size_t n) {
-              return devices_.send(device_, bytes, n);
-          }) {
+          cable_(
+              rate, std::move(faults),
+              [this](const std::uint8_t* bytes, std::size_t n) {
+                  return devices_.send(device_, bytes, n);
+              },
+              delay) {
         device_ = devices_.addDevice("Loop");
         platform::installMidiInputSystem(&devices_);
         std::string error;
@@ -93,6 +98,11 @@ public:
     }
 
     std::uint32_t failures() const { return history_->testFailureCount.load(); }
+    RoundTripFigures roundTrip() const {
+        RoundTripFigures f;
+        EXPECT_TRUE(history_->roundTrip.read(f));
+        return f;
+    }
     std::size_t checked() const { return checked_; }
     std::size_t unmatched() const { return unmatched_; }
     const render::LoopbackCable& cable() const { return cable_; }
@@ -229,6 +239,52 @@ TEST(FaultsOnTheCable, CountAsTheCheckByOrderSaysUntilTheTestIsReenabled) {
         EXPECT_GT(rig.checked(), checked + 150);
         EXPECT_EQ(rig.failures(), 0u);
         EXPECT_EQ(rig.unmatchedSinceReset(), 0u);
+    }
+}
+
+// The cable holds each message back by a known delay (and jitter); the
+// plug-in takes its input once per block, so its figures may exceed the
+// cable's by up to a block, plus the message's own 0.96 ms on the line.
+TEST(RoundTripThroughTheCable, FiguresMatchTheCablesDelayWithinOneBlock) {
+    struct Case {
+        const char* name;
+        render::CableDelay delay;
+        const char* intervalMs;
+        std::vector<CableFault> faults;
+        bool late;
+        std::uint32_t lost;
+    };
+    const std::vector<Case> cases = {
+        {"no delay", {0, 0}, "10", {}, false, 0},
+        {"20 ms", {20, 0}, "10", {}, false, 0},
+        {"20 ms and up to 10 more", {20, 10}, "10", {}, false, 0},
+        // Later than twice the spacing: every one late.
+        {"250 ms at 100 ms spacing", {250, 0}, "100", {}, true, 0},
+        {"a lost byte", {5, 0}, "10", {{CableFault::Kind::loseByte, 20}}, false, 1},
+    };
+    constexpr double kRate = 48000;
+    constexpr int kMaxBlock = 512;
+    const double blockMs = 1000.0 * kMaxBlock / kRate;
+    const double lineMs = 3 * 10 * 1000.0 / 31250;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Rig rig(kRate, kMaxBlock, c.faults, c.delay);
+        ASSERT_TRUE(rig.ready());
+        rig.set("Test Type=Notes (Random)");
+        rig.set(std::string("Test Interval=") + c.intervalMs);
+        rig.set("Test Enable=On");
+        rig.run(1.5);
+        const RoundTripFigures f = rig.roundTrip();
+        const double low = c.delay.delayMs + lineMs;
+        const double high = low + c.delay.jitterMs;
+        EXPECT_EQ(f.kept, std::min<std::uint32_t>(f.measured, 64));
+        EXPECT_GE(f.measured, 10u);
+        EXPECT_GE(f.minimumMs, low - 0.05);
+        EXPECT_LT(f.maximumMs, high + blockMs);
+        EXPECT_GE(f.medianMs, (low + high) / 2 - c.delay.jitterMs / 4);
+        EXPECT_LT(f.medianMs, (low + high) / 2 + c.delay.jitterMs / 4 + blockMs);
+        EXPECT_EQ(f.late, c.late ? f.measured : 0u);
+        EXPECT_EQ(f.lost, c.lost);
     }
 }
 

@@ -43,6 +43,16 @@ public:
     virtual void beforeSample() = 0;
 };
 
+// Told the sample on which each byte's start bit is written, so that the
+// loop-back test can time a message from its first bit. Bytes are numbered
+// in the order they were queued, from 0 for the encoder's first.
+class StartBitObserver {
+public:
+    virtual ~StartBitObserver() = default;
+    // [audio-thread]
+    virtual void startBit(std::uint64_t byte, std::uint64_t sample) = 0;
+};
+
 class SerialEncoder {
 public:
     static constexpr int kQueueSize = 524288;  // a power of two
@@ -73,6 +83,13 @@ public:
     // Writes exactly `frames` samples.
     void renderSamples(float* output, int frames, SampleHook* hook = nullptr);
 
+    // Null for none. [audio-thread, or before processing starts]
+    void setStartBitObserver(StartBitObserver* observer) { observer_ = observer; }
+    // Samples written since construction: the index of the next one.
+    std::uint64_t samplePosition() const { return position_; }
+    // The number the next byte queued will have.
+    std::uint64_t nextByte() const { return bytesQueued_; }
+
     // ---- State, for tests and the editor ---------------------------------------
     int queuedBytes() const { return count_; }
     int phase() const { return phase_; }
@@ -84,7 +101,12 @@ private:
     bool fits(std::size_t length) const;
     void push(std::uint8_t byte);
     // One sample of the line before filtering.
-    float nextLineSample();
+    float nextLineSample(int i);
+    // The byte at head starts on sample i of the stretch.
+    void startingByte(int i) {
+        if (observer_)
+            observer_->startBit(bytesQueued_ - static_cast<std::uint64_t>(count_), position_ + i);
+    }
     void completeByte();
     // The line without the test hook, whole bytes at a time where it can.
     void renderLine(float* output, int frames);
@@ -120,6 +142,9 @@ private:
     bool softlyOn_ = true;
 
     // Kept between calls.
+    StartBitObserver* observer_ = nullptr;
+    std::uint64_t position_ = 0;     // of the stretch being rendered
+    std::uint64_t bytesQueued_ = 0;  // ever
     float activityLevel_ = 0.0f;
     std::int32_t spaceCountdown_ = 0;
     bool filterDesigned_ = false;

@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "engine/HistoryWriter.h"
+#include "engine/RoundTripMeter.h"
 #include "engine/SerialEncoder.h"
 
 namespace QX4Controller {
@@ -55,6 +56,9 @@ public:
     // count is cleared and the expected echo re-aimed at the next test entry.
     void refresh(const TestParameters& parameters);
     bool on() const { return on_; }
+    // Told of every test message sent, to time its echo; null for none.
+    // Restarted on a rising edge of Test Enable, like the failure count.
+    void setRoundTripMeter(RoundTripMeter* meter) { meter_ = meter; }
 
     // Every sample while on: counts down, then emits the next message.
     void beforeSample() override;
@@ -67,11 +71,14 @@ private:
     void emit(std::uint32_t c);
     void sendLogged1(std::uint8_t b0);
     void sendLogged3(std::uint8_t b0, std::uint8_t b1, std::uint8_t b2);
+    void tellMeter(std::uint64_t firstByte, bool queued, std::uint32_t length, std::uint8_t b0,
+                   std::uint8_t b1, std::uint8_t b2);
 
     SerialEncoder& encoder_;
     HistoryWriter& history_;
     TestSysexReference& reference_;
     const std::atomic<float>* messageByte3_;
+    RoundTripMeter* meter_ = nullptr;
 
     bool on_ = false;
     bool previousOn_ = false;

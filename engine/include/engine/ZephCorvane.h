@@ -9,6 +9,7 @@
 #include "engine/HistoryWriter.h"
 #include "engine/MidiClock.h"
 #include "engine/MidiInputPort.h"
+#include "engine/RoundTripMeter.h"
 #include "engine/SerialEncoder.h"
 #include "engine/TestGenerator.h"
 #include "plugin/ZephCorvaneBase.h"
@@ -66,6 +67,7 @@ public:
     SerialEncoder& encoder() { return encoder_; }
     MidiClock& clock() { return clock_; }
     TestGenerator& testGenerator() { return test_; }
+    RoundTripMeter& roundTripMeter() { return roundTrip_; }
     MidiInputPort& midiInputPort() { return inputPort_; }
     const TestSysexReference& testSysexReference() const { return testReference_; }
 
@@ -82,6 +84,7 @@ private:
     MidiClock clock_;
     TestSysexReference testReference_;
     TestGenerator test_;
+    RoundTripMeter roundTrip_;
 
     // Refreshed from the parameters.
     int midiChannel_ = 17;  // 0 Off, 1..16, 17 Omni

@@ -7,6 +7,8 @@
 #include <atomic>
 #include <cstdint>
 
+#include "plugin/RoundTrip.h"
+
 enum HistoryKind : std::int32_t {
     kHistoryReceivedPluginInput = 0,  // "Received (Plug-In Input)"
     kHistorySentTest = 1,             // "Sent (Test)"
@@ -38,6 +40,9 @@ struct MidiHistory {
     Ring rings[kHistoryKinds];
     std::atomic<std::uint32_t> testFailureCount;
     std::int32_t expectedTestIndex;
+    // How long test messages take to come back, shown under the failure
+    // count.
+    RoundTripSummary roundTrip;
 
     // All slots empty, every ring's first entry going to slot 1.
     void clear();

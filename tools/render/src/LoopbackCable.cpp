@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdlib>
 #include <stdexcept>
 #include <utility>
@@ -62,6 +63,26 @@ CableFault parseCableFault(const std::string& text) {
         "--cable-fault is lose-byte@N, flip-bit@N or extra-message@N, not '" + text + "'");
 }
 
+CableDelay parseCableDelay(const std::string& text) {
+    const auto comma = text.find(',');
+    auto number = [&text](const std::string& part) {
+        errno = 0;
+        char* end = nullptr;
+        const double v = std::strtod(part.c_str(), &end);
+        if (part.empty() || errno != 0 || end != part.c_str() + part.size() || !(v >= 0.0) ||
+            v > kMaxCableDelayMs)
+            throw std::invalid_argument("--cable-delay is MS or MS,JITTER_MS, each from 0 to " +
+                                        std::to_string(static_cast<int>(kMaxCableDelayMs)) +
+                                        ", not '" + text + "'");
+        return v;
+    };
+    CableDelay delay;
+    delay.delayMs = number(text.substr(0, comma));
+    if (comma != std::string::npos)
+        delay.jitterMs = number(text.substr(comma + 1));
+    return delay;
+}
+
 std::string cableFaultText(const CableFault& fault) {
     for (const FaultName& f : kFaultNames) {
         if (f.kind == fault.kind)
@@ -70,7 +91,8 @@ std::string cableFaultText(const CableFault& fault) {
     return "?";
 }
 
-LoopbackCable::LoopbackCable(double sampleRate, std::vector<CableFault> faults, Receiver receiver)
+LoopbackCable::LoopbackCable(double sampleRate, std::vector<CableFault> faults, Receiver receiver,
+                             CableDelay delay)
     : decoder_(sampleRate,
                // The plug-in's own output: idle at 0.0 from the first sample,
                // so nothing is held back waiting for the rest level; adaptive
@@ -78,21 +100,39 @@ LoopbackCable::LoopbackCable(double sampleRate, std::vector<CableFault> faults, 
                serialmidi::DecoderOptions{0.1, true, serialmidi::Polarity::idleLow}),
       faults_(std::move(faults)),
       done_(faults_.size(), false),
-      farEnd_(std::move(receiver)) {}
+      farEnd_(std::move(receiver)),
+      byteSamples_(10.0 * sampleRate / 31250.0),
+      delay_(std::llround(delay.delayMs * 0.001 * sampleRate)),
+      jitter_(std::llround(delay.jitterMs * 0.001 * sampleRate)) {}
 
 void LoopbackCable::feed(const float* samples, std::size_t n) {
     decoder_.feed(samples, n);
+    fed_ += static_cast<std::int64_t>(n);
     reader_.push(decoder_.takeBytes());
     for (const serialmidi::DecodedMessage& m : reader_.takeMessages())
         carry(m);
     deliver();
+    release();
+}
+
+std::int64_t LoopbackCable::jitter() {
+    if (jitter_ <= 0)
+        return 0;
+    // xorshift64: the same extra delays on every run and every system.
+    random_ ^= random_ << 13;
+    random_ ^= random_ >> 7;
+    random_ ^= random_ << 17;
+    return static_cast<std::int64_t>(random_ % static_cast<std::uint64_t>(jitter_ + 1));
 }
 
 void LoopbackCable::carry(const serialmidi::DecodedMessage& message) {
     // What the output did not frame as a message goes down the cable as it
     // is, and the far end makes of it what a receiver would.
+    std::int64_t last = message.startSample;
+    for (std::int64_t start : message.byteStarts)
+        last = std::max(last, start);
     if (message.stray || message.incomplete || message.framingError) {
-        arrive(message.bytes, message.framingError);
+        arrive(message.bytes, message.framingError, last);
         return;
     }
     const std::uint64_t index = decoded_++;
@@ -129,12 +169,15 @@ void LoopbackCable::carry(const serialmidi::DecodedMessage& message) {
         injected_.push_back(cableFaultText(fault) + ": " + what);
     }
     for (int c = 0; c < copies; ++c)
-        arrive(bytes, false);
+        arrive(bytes, false, last);
 }
 
-void LoopbackCable::arrive(const std::vector<std::uint8_t>& bytes, bool framingError) {
+void LoopbackCable::arrive(const std::vector<std::uint8_t>& bytes, bool framingError,
+                           std::int64_t start) {
+    // Every byte carries the start of the message's last one: the far end
+    // needs only when the message was complete.
     for (std::uint8_t b : bytes)
-        receiver_.push(serialmidi::DecodedByte{0, b, framingError});
+        receiver_.push(serialmidi::DecodedByte{start, b, framingError});
 }
 
 void LoopbackCable::deliver() {
@@ -144,11 +187,26 @@ void LoopbackCable::deliver() {
             dropped_ += m.bytes.size();
             continue;
         }
+        // Complete at the end of its last stop bit, which cannot lie past
+        // what has been read.
+        const std::int64_t last = m.byteStarts.empty() ? m.startSample : m.byteStarts.back();
+        const std::int64_t complete =
+            std::min(fed_, last + static_cast<std::int64_t>(std::ceil(byteSamples_)));
+        lastDue_ = std::max(lastDue_, complete + delay_ + jitter());
+        held_.push_back({lastDue_, m.bytes});
+    }
+}
+
+void LoopbackCable::release() {
+    // Due by the first sample of the next block: there before it.
+    while (!held_.empty() && held_.front().due <= fed_) {
+        const std::vector<std::uint8_t> m = std::move(held_.front().bytes);
+        held_.pop_front();
         ++sent_;
         bool heard = true;
-        for (std::size_t at = 0; at < m.bytes.size(); at += kPiece) {
-            const std::size_t n = std::min(kPiece, m.bytes.size() - at);
-            heard = farEnd_(m.bytes.data() + at, n) && heard;
+        for (std::size_t at = 0; at < m.size(); at += kPiece) {
+            const std::size_t n = std::min(kPiece, m.size() - at);
+            heard = farEnd_(m.data() + at, n) && heard;
         }
         heard_ += heard ? 1 : 0;
     }

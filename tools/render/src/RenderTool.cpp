@@ -2,6 +2,7 @@
 
 #include "host/VstHost.h"
 #include "platform/MemoryMidiInput.h"
+#include "plugin/RoundTrip.h"
 #include "render/BlockSizer.h"
 #include "render/HostMidiInputExport.h"
 #include "render/LoopbackCable.h"
@@ -19,6 +20,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <memory>
 #include <optional>
@@ -73,8 +75,12 @@ const char kUsage[] =
     "                             lose-byte (its last byte is lost), flip-bit (bit 0\n"
     "                             of its last data byte flips) or extra-message (it\n"
     "                             arrives twice); repeatable\n"
+    "  --cable-delay MS[,JITTER]  every message arrives MS milliseconds after its\n"
+    "                             last stop bit, plus up to JITTER more (the same\n"
+    "                             every run), in order; each up to 10000\n"
     "  At the end the tool says how many messages went through the cable, whether\n"
-    "  the plug-in listened, and which faults it injected.\n";
+    "  the plug-in listened, which faults it injected, and the round trip the\n"
+    "  plug-in measured (a block's length is its resolution).\n";
 
 struct Options {
     std::string plugin;
@@ -101,6 +107,7 @@ struct Options {
     std::string midiSource;
     std::string loopback;
     std::vector<CableFault> faults;
+    std::optional<CableDelay> cableDelay;
 };
 
 struct UsageError : std::runtime_error {
@@ -232,6 +239,12 @@ Options parseArguments(const std::vector<std::string>& args) {
             } catch (const std::invalid_argument& e) {
                 throw UsageError(e.what());
             }
+        } else if (a == "--cable-delay") {
+            try {
+                o.cableDelay = parseCableDelay(value());
+            } catch (const std::invalid_argument& e) {
+                throw UsageError(e.what());
+            }
         } else if (a == "--tail") {
             o.tail = parseNumber(a, value());
             if (o.tail < 0.0 || o.tail > 3600.0)
@@ -265,6 +278,8 @@ Options parseArguments(const std::vector<std::string>& args) {
         throw UsageError("--stop-at must come after --start");
     if (!o.faults.empty() && o.loopback.empty())
         throw UsageError("--cable-fault goes with --loopback");
+    if (o.cableDelay && o.loopback.empty())
+        throw UsageError("--cable-delay goes with --loopback");
     if (!o.loopback.empty() && !o.midiSource.empty() && o.midiSource != o.loopback)
         throw UsageError(
             "--midi-source and --loopback name different devices; with --loopback the "
@@ -322,7 +337,8 @@ private:
 };
 
 // What went through the loop-back cable and what was done to it.
-void reportCable(std::ostream& err, const std::string& name, const LoopbackCable& cable) {
+void reportCable(std::ostream& err, const std::string& name, const LoopbackCable& cable,
+                 const std::string& roundTrip) {
     const std::string prefix = "tavro-render: loop-back '" + name + "': ";
     err << prefix << cable.messagesSent() << " message(s) went through the cable; ";
     if (cable.messagesSent() == 0)
@@ -333,6 +349,11 @@ void reportCable(std::ostream& err, const std::string& name, const LoopbackCable
         err << "none reached the plug-in, which did not listen\n";
     else
         err << "the plug-in listened to " << cable.messagesHeard() << " of them\n";
+    if (cable.messagesInFlight() > 0)
+        err << prefix << cable.messagesInFlight()
+            << " message(s) were still on their way when the render ended\n";
+    if (!roundTrip.empty())
+        err << prefix << roundTrip << "\n";
     for (const std::string& fault : cable.injected())
         err << prefix << "injected " << fault << "\n";
     for (const CableFault& fault : cable.pending())
@@ -475,9 +496,12 @@ int runRenderTool(const std::vector<std::string>& args, std::ostream& err, bool 
 
     std::optional<LoopbackCable> cable;
     if (!o.loopback.empty()) {
-        cable.emplace(o.rate, o.faults, [&cableEnd](const std::uint8_t* bytes, std::size_t n) {
-            return cableEnd.send(0, bytes, n);
-        });
+        cable.emplace(
+            o.rate, o.faults,
+            [&cableEnd](const std::uint8_t* bytes, std::size_t n) {
+                return cableEnd.send(0, bytes, n);
+            },
+            o.cableDelay.value_or(CableDelay{}));
     }
 
     bool writeFailed = false;
@@ -505,10 +529,19 @@ int runRenderTool(const std::vector<std::string>& args, std::ostream& err, bool 
                 cable->feed(samples, frames);
         },
         [&](std::int64_t done, std::int64_t all) { progress.update(done, all, o.rate); });
+    // The plug-in's own measurement, in the words its test view uses; a
+    // plug-in that does not know the request leaves the line out.
+    std::string roundTrip;
+    if (cable) {
+        char line[160] = {};
+        if (plugin.dispatch(effVendorSpecific, kVendorRoundTripText,
+                            static_cast<VstIntPtr>(sizeof line), line) == 1)
+            roundTrip.assign(line, strnlen(line, sizeof line));
+    }
     plugin.close();
 
     if (cable)
-        reportCable(err, o.loopback, *cable);
+        reportCable(err, o.loopback, *cable, roundTrip);
     if (writeFailed || sf_close(wav.release()) != 0) {
         err << "tavro-render: writing '" << o.out << "' failed (disk full?)\n";
         return kRenderInputError;

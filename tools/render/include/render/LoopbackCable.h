@@ -11,6 +11,14 @@
 // driver returns its buffer; system exclusive is passed on in pieces of at
 // most 65536 bytes.
 //
+// A delay can be given: each message then comes out that much later than
+// its last stop bit was read, plus a pseudo-random extra of up to the
+// jitter (the same every run), never before the message ahead of it (a
+// serial line keeps order). Messages come out only between feeds, so what
+// the plug-in is given before block n is what became due by its first
+// sample: a listener that takes input once per block sees the delay rounded
+// up to its next block.
+//
 // Not for the audio thread: decoding appends to vectors.
 
 #include "decode/MidiMessageAssembler.h"
@@ -18,6 +26,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <string>
 #include <vector>
@@ -40,6 +49,17 @@ struct CableFault {
     std::uint64_t message;
 };
 
+// Delay and jitter in milliseconds, each 0 to kMaxCableDelayMs.
+struct CableDelay {
+    double delayMs = 0.0;
+    double jitterMs = 0.0;
+};
+inline constexpr double kMaxCableDelayMs = 10000.0;
+
+// "MS" or "MS,JITTER_MS". Throws std::invalid_argument with a message for
+// the user.
+CableDelay parseCableDelay(const std::string& text);
+
 // "lose-byte@N", "flip-bit@N" or "extra-message@N". Throws
 // std::invalid_argument with a message for the user.
 CableFault parseCableFault(const std::string& text);
@@ -53,7 +73,8 @@ public:
     using Receiver = std::function<bool(const std::uint8_t* bytes, std::size_t length)>;
 
     // Throws std::invalid_argument for a rate the decoder cannot read.
-    LoopbackCable(double sampleRate, std::vector<CableFault> faults, Receiver receiver);
+    LoopbackCable(double sampleRate, std::vector<CableFault> faults, Receiver receiver,
+                  CableDelay delay = {});
 
     // Decodes the next `n` samples of the output and passes every message
     // they complete on to the receiver before returning.
@@ -65,6 +86,8 @@ public:
     // counted once), and how many of them a listener took.
     std::size_t messagesSent() const { return sent_; }
     std::size_t messagesHeard() const { return heard_; }
+    // Messages held back by the delay that have not come out yet.
+    std::size_t messagesInFlight() const { return held_.size(); }
     // Bytes the far end dropped: cut-short messages and stray data.
     std::size_t bytesDropped() const { return dropped_; }
     // Bytes of the output that were not properly framed.
@@ -78,8 +101,15 @@ public:
 
 private:
     void carry(const serialmidi::DecodedMessage& message);
-    void arrive(const std::vector<std::uint8_t>& bytes, bool framingError);
+    void arrive(const std::vector<std::uint8_t>& bytes, bool framingError, std::int64_t start);
     void deliver();
+    void release();
+    std::int64_t jitter();
+
+    struct Held {
+        std::int64_t due;
+        std::vector<std::uint8_t> bytes;
+    };
 
     serialmidi::SerialMidiDecoder decoder_;
     serialmidi::MidiMessageAssembler reader_;    // what was sent
@@ -92,6 +122,14 @@ private:
     std::size_t heard_ = 0;
     std::size_t dropped_ = 0;
     std::vector<std::string> injected_;
+
+    double byteSamples_;
+    std::int64_t delay_;
+    std::int64_t jitter_;
+    std::uint64_t random_ = 0x9E3779B97F4A7C15ull;
+    std::int64_t fed_ = 0;
+    std::int64_t lastDue_ = 0;
+    std::deque<Held> held_;
 };
 
 }  // namespace render

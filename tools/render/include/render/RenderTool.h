@@ -6,7 +6,8 @@
 //       [--set "Name=value"]... [--tempo BPM] [--time-signature N/D]
 //       [--start Q] [--loop FROM-TO [--passes N]] [--stop-at Q] [--tail SECONDS]
 //       [--format float|pcm16|pcm24] [--events FILE]
-//       [--midi-source NAME] [--loopback NAME [--cable-fault KIND@N]...]
+//       [--midi-source NAME]
+//       [--loopback NAME [--cable-fault KIND@N]... [--cable-delay MS[,JITTER_MS]]]
 
 #include <ostream>
 #include <string>
