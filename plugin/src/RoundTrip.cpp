@@ -9,8 +9,8 @@ namespace {
 // the host's decimal comma.
 void tenths(float ms, char* out, std::size_t capacity) {
     const double scaled = std::isfinite(ms) && ms > 0.0f ? std::round(ms * 10.0) : 0.0;
-    const auto t = static_cast<unsigned long>(std::fmin(scaled, 4.0e9));
-    std::snprintf(out, capacity, "%lu.%lu", t / 10, t % 10);
+    const auto t = static_cast<unsigned>(std::fmin(scaled, 4.0e9));
+    std::snprintf(out, capacity, "%u.%u", t / 10, t % 10);
 }
 
 }  // namespace
