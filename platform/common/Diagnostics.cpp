@@ -25,8 +25,10 @@ struct ReportChannel {
 };
 
 ReportChannel& channel() {
-    static ReportChannel* const instance = new ReportChannel;  // outlives every thread
-    return *instance;
+    // Destroyed when the library unloads, when no thread of ours is left to
+    // report (a leaked one would be lost memory at every unload).
+    static ReportChannel instance;
+    return instance;
 }
 
 }  // namespace
