@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/Diagnostics.h"
+
 namespace QX4Controller {
 
 // The host event queue holds exactly the longest dump the encoder carries.
@@ -134,7 +136,7 @@ std::int32_t ZephCorvane::SetProperty(std::uint32_t id, std::uint32_t scope, std
         std::lock_guard<std::mutex> guard(sourceNameMutex_);
         midiSourceName_ = name;
     }
-    inputPort_.openByName(name);
+    sourceFound_.store(inputPort_.openByName(name), std::memory_order_relaxed);
     return 0;
 }
 
@@ -154,6 +156,14 @@ void ZephCorvane::restoreExtraChunkEntries(const state::StateChunkReader& reader
     const std::string name(entry->begin(), entry->begin() + static_cast<std::ptrdiff_t>(length));
     setPropertyAndNotify(prop::kMidiSourceName, name.c_str(),
                          static_cast<std::uint32_t>(name.size() + 1));
+    // Chosen by name in the project, silently closed when the device is not
+    // there: the musician would find the loop-back test deaf and not know why.
+    if (!name.empty() && !sourceFound_.load(std::memory_order_relaxed))
+        platform::report(platform::ReportLevel::kWarning,
+                         "MIDI source \"" + name +
+                             "\" of this project was not found: connect it, or choose another "
+                             "MIDI source in the Test view",
+                         static_cast<const ZephCorvaneBase*>(this));
 }
 
 }  // namespace QX4Controller

@@ -228,8 +228,10 @@ void OSCHelper::listenOn(int port, std::uint32_t& handled) {
             helper.boundPort_.store(0, std::memory_order_release);
         }
     };
+    bool opened = false;
     try {
         UdpReceiveSocket socket(IpEndpointName(IpEndpointName::ANY_ADDRESS, port));
+        opened = true;
         SocketReceiveMultiplexer multiplexer;
         BreakWatch watch(*this, multiplexer, port, handled);
         multiplexer.AttachSocketListener(&socket, this);
@@ -252,6 +254,14 @@ void OSCHelper::listenOn(int port, std::uint32_t& handled) {
     } catch (const std::runtime_error& e) {
         const std::string text = std::string("std::runtime_error in TaskMain(): ") + e.what();
         platform::report(platform::ReportLevel::kInfo, text);
+        // A socket that could not be bound: nearly always another program,
+        // or another instance, on the port. The musician must act.
+        if (!opened)
+            platform::report(platform::ReportLevel::kError,
+                             "OSC port " + std::to_string(port) +
+                                 " is in use by another program or cannot be opened: choose "
+                                 "another OSC Port Offset, or another OSC Base Port in Prefs",
+                             &owner_);
     }
 }
 

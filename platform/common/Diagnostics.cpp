@@ -69,6 +69,12 @@ std::vector<Report> recentReports(std::uint64_t after) {
     return newer;
 }
 
+std::uint64_t lastReportSerial() {
+    ReportChannel& c = channel();
+    std::lock_guard<std::mutex> hold(c.mutex);
+    return c.serial;
+}
+
 void installReportSink(ReportSink* sink) {
     ReportChannel& c = channel();
     std::lock_guard<std::mutex> hold(c.mutex);

@@ -21,12 +21,15 @@
 #include <thread>
 #include <vector>
 
+#include <ip/UdpSocket.h>
+
 #include "PngImage.h"
 #include "WineFonts.h"
 #include "host/VstHost.h"
 #include "platform/Folders.h"
 #include "platform/MemoryMidiInput.h"
 #include "platform/Preferences.h"
+#include "platform/Settings.h"
 #include "platform/ViewerWindow.h"
 #include "platform/testing/TestAccess.h"
 #include "plugin/EditorFrames.h"
@@ -612,6 +615,127 @@ TEST_F(SkinWithAScript, AButtonWhoseFunctionNeverReturnsLetsTheEditorClose) {
     CloseBoth(editClose, close);
     EXPECT_LT(editClose, std::chrono::seconds(6));
     EXPECT_LT(close, std::chrono::seconds(6));
+}
+
+// ---- What the musician must act on, in the editor's status line -------------------------------
+
+// The status line: over the banner's left half.
+constexpr int kStatusX0 = 20, kStatusX1 = 510;
+constexpr int kStatusY0 = 418, kStatusY1 = 440;
+
+bool errorText(Rgb p) {
+    return p.r > 170 && p.r > p.g + 60 && p.r > p.b + 60;
+}
+bool warningText(Rgb p) {
+    return p.r > 170 && p.g > 130 && p.b < 120;
+}
+
+// Each case provokes one fault before or after the editor opens, then waits
+// for a frame whose status line shows it; a click there dismisses it.
+class EditorErrors : public ProductEditor {
+protected:
+    void SetUp() override {}
+    void TearDown() override {
+        ProductEditor::TearDown();
+        platform::writeIntPreference(platform::kPrefOscBasePort, platform::kDefaultOscBasePort);
+        std::error_code ignored;
+        fs::remove_all(platform::scriptsFolder("tavro"), ignored);
+    }
+    // The newest frame whose status line has at least `pixels` pixels for
+    // which `colour` holds, within a generous bound.
+    bool StatusShows(const std::string& name, bool (*colour)(Rgb), Picture& picture,
+                     int pixels = 150) {
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        do {
+            Pump(50);
+            if (Frame(name, picture) &&
+                picture.Count(kStatusX0, kStatusY0, kStatusX1, kStatusY1, colour) >= pixels)
+                return true;
+        } while (std::chrono::steady_clock::now() < giveUp);
+        return false;
+    }
+    int StatusPixels(const Picture& picture) {
+        return picture.Count(kStatusX0, kStatusY0, kStatusX1, kStatusY1,
+                             [](Rgb p) { return errorText(p) || warningText(p); });
+    }
+};
+
+TEST_F(EditorErrors, AnOscPortInUseIsShownUntilClicked) {
+    // Another program on the port this instance will ask for.
+    std::unique_ptr<UdpReceiveSocket> blocker;
+    std::mt19937 pick(std::random_device{}());
+    int base = 0;
+    for (int attempt = 0; attempt < 50 && !blocker; ++attempt) {
+        base = 20000 + static_cast<int>(pick() % 30000);
+        try {
+            blocker = std::make_unique<UdpReceiveSocket>(
+                IpEndpointName(IpEndpointName::ANY_ADDRESS, base + 7));
+        } catch (const std::runtime_error&) {
+        }
+    }
+    ASSERT_TRUE(blocker);
+    platform::writeIntPreference(platform::kPrefOscBasePort, base);
+    ProductEditor::SetUp();
+    Open();
+    Picture quiet;
+    ASSERT_TRUE(Frame("status-none", quiet));
+    EXPECT_EQ(StatusPixels(quiet), 0);
+    EXPECT_TRUE(near(quiet.At(kBannerFill), 0.31f, 0.31f, 0.325f));
+
+    SetNative(kParamOscPortOffset, 7, 0, 100);
+    Picture shown;
+    EXPECT_TRUE(StatusShows("status-osc-port", errorText, shown));
+
+    Click({kStatusX0 + 100, (kStatusY0 + kStatusY1) / 2});
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    Picture read;
+    while (Frame("status-osc-read", read) && StatusPixels(read) > 0 &&
+           std::chrono::steady_clock::now() < giveUp)
+        Pump(50);
+    EXPECT_EQ(StatusPixels(read), 0);
+}
+
+TEST_F(EditorErrors, AScriptWhoseMidiCallbackFailsIsShown) {
+    const fs::path scripts = platform::scriptsFolder("tavro");
+    fs::create_directories(scripts);
+    std::ofstream(scripts / "echo.lua", std::ios::binary)
+        << "requestAllProgramChange(function(channel, program)\n"
+           "  local missing\n"
+           "  return missing.program\n"
+           "end)\n";
+    ProductEditor::SetUp();
+    Open();
+    Picture quiet;
+    ASSERT_TRUE(Frame("status-before-script", quiet));
+    EXPECT_EQ(StatusPixels(quiet), 0);
+    // Raised on the audio thread, said by another.
+    host.sendEvents({{0, {0xC0, 0x05}}, {40, {0xC0, 0x06}}});
+    Process(1);
+    Picture shown;
+    EXPECT_TRUE(StatusShows("status-script", errorText, shown));
+}
+
+TEST_F(EditorErrors, AMissingMidiSourceOfARestoredProjectIsShown) {
+    ProductEditor::SetUp();
+    // A project saved with a cable the computer no longer has: the state of
+    // one with "Cable A", the name changed to one not offered.
+    devices_.addDevice("Cable A");
+    ASSERT_TRUE(render::setMidiSource(host, "Cable A"));
+    void* data = nullptr;
+    const auto size = host.dispatch(effGetChunk, 0, 0, &data);
+    ASSERT_GT(size, 0);
+    std::string saved(static_cast<const char*>(data), static_cast<std::size_t>(size));
+    const auto at = saved.find("Cable A");
+    ASSERT_NE(at, std::string::npos);
+    saved[at + 6] = 'Z';
+    Open();
+    Picture quiet;
+    ASSERT_TRUE(Frame("status-before-restore", quiet));
+    EXPECT_EQ(StatusPixels(quiet), 0);
+    host.dispatch(effSetChunk, 0, static_cast<VstIntPtr>(saved.size()), saved.data());
+    Picture shown;
+    EXPECT_TRUE(StatusShows("status-midi-source", warningText, shown));
+    EXPECT_EQ(shown.Count(kStatusX0, kStatusY0, kStatusX1, kStatusY1, errorText), 0);
 }
 
 }  // namespace

@@ -60,6 +60,11 @@ void reportf(ReportLevel level, const char* format, ...)
 // The reports kept whose serial is above `after`, oldest first. [any-thread
 // except audio]
 std::vector<Report> recentReports(std::uint64_t after = 0);
+// The serial of the newest report so far (0 before the first): a reader
+// that wants only what is said from now on remembers it. A new instance
+// does, since its address may be that of one gone before it. [any-thread
+// except audio]
+std::uint64_t lastReportSerial();
 
 // Receives every report instead of the system's output while installed (the
 // log of recent reports still keeps them), so that tests read what was said
