@@ -49,9 +49,13 @@ void splitScriptError(const std::string& luaMessage, std::string& where, std::st
         const std::string chunk = luaMessage.substr(0, colon);
         const std::size_t slash = chunk.find_last_of("/\\");
         std::string name = slash == std::string::npos ? chunk : chunk.substr(slash + 1);
-        // Lua shortens a long path from the front with "...".
+        // Lua shortens a long path from the front with "..."; a chunk loaded
+        // from memory is named [string "name"].
         if (name.compare(0, 3, "...") == 0)
             name.erase(0, 3);
+        if (name.compare(0, 9, "[string \"") == 0 && name.size() > 11 &&
+            name.compare(name.size() - 2, 2, "\"]") == 0)
+            name = name.substr(9, name.size() - 11);
         where = name + ", line " + luaMessage.substr(colon + 1, end - colon - 1);
         what = luaMessage.substr(end + 1);
         if (!what.empty() && what.front() == ' ')

@@ -619,8 +619,9 @@ TEST_F(SkinWithAScript, AButtonWhoseFunctionNeverReturnsLetsTheEditorClose) {
 
 // ---- What the musician must act on, in the editor's status line -------------------------------
 
-// The status line: over the banner's left half.
-constexpr int kStatusX0 = 20, kStatusX1 = 510;
+// The status line: over the banner, its left half while the pointer is on a
+// control (the banner then shows that control's text on the right).
+constexpr int kStatusX0 = 20, kStatusHalf = 510, kStatusX1 = 930;
 constexpr int kStatusY0 = 418, kStatusY1 = 440;
 
 bool errorText(Rgb p) {
@@ -641,18 +642,24 @@ protected:
         std::error_code ignored;
         fs::remove_all(platform::scriptsFolder("tavro"), ignored);
     }
-    // The newest frame whose status line has at least `pixels` pixels for
-    // which `colour` holds, within a generous bound.
+    // Waits, within a generous bound, for a frame whose status line has at
+    // least `pixels` pixels for which `colour` holds between x0 and x1.
     bool StatusShows(const std::string& name, bool (*colour)(Rgb), Picture& picture,
-                     int pixels = 150) {
+                     int x0 = kStatusX0, int x1 = kStatusX1, int pixels = 150) {
         const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
         do {
             Pump(50);
             if (Frame(name, picture) &&
-                picture.Count(kStatusX0, kStatusY0, kStatusX1, kStatusY1, colour) >= pixels)
+                picture.Count(x0, kStatusY0, x1, kStatusY1, colour) >= pixels)
                 return true;
         } while (std::chrono::steady_clock::now() < giveUp);
         return false;
+    }
+    // With the pointer on it, the line has the whole banner: the whole text,
+    // with what to do at its end, reaches into the banner's right half.
+    bool StatusShowsInFull(const std::string& name, bool (*colour)(Rgb), Picture& picture) {
+        window->MovePointer(kStatusX0 + 60, kHeight - (kStatusY0 + kStatusY1) / 2);
+        return StatusShows(name, colour, picture, kStatusHalf + 10, kStatusX1, 100);
     }
     int StatusPixels(const Picture& picture) {
         return picture.Count(kStatusX0, kStatusY0, kStatusX1, kStatusY1,
@@ -685,6 +692,7 @@ TEST_F(EditorErrors, AnOscPortInUseIsShownUntilClicked) {
     SetNative(kParamOscPortOffset, 7, 0, 100);
     Picture shown;
     EXPECT_TRUE(StatusShows("status-osc-port", errorText, shown));
+    EXPECT_TRUE(StatusShowsInFull("status-osc-port-full", errorText, shown));
 
     Click({kStatusX0 + 100, (kStatusY0 + kStatusY1) / 2});
     const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
@@ -713,6 +721,7 @@ TEST_F(EditorErrors, AScriptWhoseMidiCallbackFailsIsShown) {
     Process(1);
     Picture shown;
     EXPECT_TRUE(StatusShows("status-script", errorText, shown));
+    EXPECT_TRUE(StatusShowsInFull("status-script-full", errorText, shown));
 }
 
 TEST_F(EditorErrors, AMissingMidiSourceOfARestoredProjectIsShown) {
@@ -735,6 +744,7 @@ TEST_F(EditorErrors, AMissingMidiSourceOfARestoredProjectIsShown) {
     host.dispatch(effSetChunk, 0, static_cast<VstIntPtr>(saved.size()), saved.data());
     Picture shown;
     EXPECT_TRUE(StatusShows("status-midi-source", warningText, shown));
+    EXPECT_TRUE(StatusShowsInFull("status-midi-source-full", warningText, shown));
     EXPECT_EQ(shown.Count(kStatusX0, kStatusY0, kStatusX1, kStatusY1, errorText), 0);
 }
 

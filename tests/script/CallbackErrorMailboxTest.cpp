@@ -77,6 +77,7 @@ TEST(CallbackErrorMailbox, LuaMessagesNameTheScriptAndLineAsTheUserKnowsThem) {
          "echo.lua, line 3", "attempt to index local 'missing' (a nil value)"},
         {"C:\\Users\\me\\Scripts\\pad.lua:12: boom: twice", "pad.lua, line 12", "boom: twice"},
         {"...ts/long.lua:7: '=' expected near 'x'", "long.lua, line 7", "'=' expected near 'x'"},
+        {"[string \"gui.lua\"]:40: bad argument #1", "gui.lua, line 40", "bad argument #1"},
         {"cannot open /x/y.lua", "", "cannot open /x/y.lua"},
         {"interrupted: the plug-in is closing", "", "interrupted: the plug-in is closing"},
     };
