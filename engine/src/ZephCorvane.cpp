@@ -6,6 +6,12 @@
 #include "platform/Diagnostics.h"
 
 namespace QX4Controller {
+namespace {
+
+// Reports that the project's MIDI source is not there (platform::resolve).
+constexpr const char* kSourceTopic = "MIDI source";
+
+}  // namespace
 
 // The host event queue holds exactly the longest dump the encoder carries.
 static_assert(ZephCorvaneBase::kHostSysExBytes ==
@@ -136,7 +142,12 @@ std::int32_t ZephCorvane::SetProperty(std::uint32_t id, std::uint32_t scope, std
         std::lock_guard<std::mutex> guard(sourceNameMutex_);
         midiSourceName_ = name;
     }
-    sourceFound_.store(inputPort_.openByName(name), std::memory_order_relaxed);
+    const bool found = inputPort_.openByName(name);
+    sourceFound_.store(found, std::memory_order_relaxed);
+    // A device that is there, or no source at all: nothing is missing any
+    // more.
+    if (found || name.empty())
+        platform::resolve(kSourceTopic, static_cast<const ZephCorvaneBase*>(this));
     return 0;
 }
 
@@ -163,7 +174,7 @@ void ZephCorvane::restoreExtraChunkEntries(const state::StateChunkReader& reader
                          "MIDI source \"" + name +
                              "\" of this project was not found: connect it, or choose another "
                              "MIDI source in the Test view",
-                         static_cast<const ZephCorvaneBase*>(this));
+                         static_cast<const ZephCorvaneBase*>(this), kSourceTopic);
 }
 
 }  // namespace QX4Controller

@@ -1,6 +1,7 @@
 #include "gui/StatusLine.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "GL.h"
 #include "gui/Font.h"
@@ -33,6 +34,18 @@ bool StatusLine::Poll() {
         return changed;
     for (platform::Report& r : platform::recentReports(seen_)) {
         seen_ = r.serial;
+        if (r.resolves && r.topic) {
+            const auto before = unread_.size();
+            unread_.erase(std::remove_if(unread_.begin(), unread_.end(),
+                                         [&r](const platform::Report& old) {
+                                             return old.topic &&
+                                                    std::strcmp(old.topic, r.topic) == 0 &&
+                                                    old.source == r.source;
+                                         }),
+                          unread_.end());
+            changed = changed || unread_.size() != before;
+            continue;
+        }
         if (r.level == platform::ReportLevel::kInfo || (r.source != nullptr && r.source != source_))
             continue;
         // Said again (a port retried, a script failing on): one entry, the

@@ -16,6 +16,7 @@
 #include "platform/Diagnostics.h"
 #include "platform/NumericLocale.h"
 #include "platform/ThreadName.h"
+#include "plugin/OscPort.h"
 #include "plugin/Properties.h"
 #include "plugin/ZephCorvaneBase.h"
 
@@ -247,6 +248,7 @@ void OSCHelper::listenOn(int port, std::uint32_t& handled) {
             liveMultiplexer_ = &multiplexer;
             boundPort_.store(port, std::memory_order_release);
         }
+        platform::resolve(osc_port::kReportTopic, &owner_);
         multiplexer.Run();
     } catch (const osc::Exception& e) {
         const std::string text = std::string("osc::Exception in TaskMain(): ") + e.what();
@@ -261,7 +263,7 @@ void OSCHelper::listenOn(int port, std::uint32_t& handled) {
                              "OSC port " + std::to_string(port) +
                                  " is in use by another program or cannot be opened: choose "
                                  "another OSC Port Offset, or another OSC Base Port in Prefs",
-                             &owner_);
+                             &owner_, osc_port::kReportTopic);
     }
 }
 

@@ -31,10 +31,11 @@ ReportChannel& channel() {
 
 }  // namespace
 
-void report(ReportLevel level, const std::string& line, const void* source) {
+void report(ReportLevel level, const std::string& line, const void* source, const char* topic) {
     Report r;
     r.level = level;
     r.source = source;
+    r.topic = topic;
     r.line = line;
     while (!r.line.empty() && (r.line.back() == '\n' || r.line.back() == '\r'))
         r.line.pop_back();
@@ -45,6 +46,19 @@ void report(ReportLevel level, const std::string& line, const void* source) {
         c.sink->reported(r);
     else
         debugOutput((r.line + "\n").c_str());
+    c.recent.push_back(std::move(r));
+    if (c.recent.size() > kRecentReports)
+        c.recent.pop_front();
+}
+
+void resolve(const char* topic, const void* source) {
+    Report r;
+    r.source = source;
+    r.topic = topic;
+    r.resolves = true;
+    ReportChannel& c = channel();
+    std::lock_guard<std::mutex> hold(c.mutex);
+    r.serial = ++c.serial;
     c.recent.push_back(std::move(r));
     if (c.recent.size() > kRecentReports)
         c.recent.pop_front();

@@ -92,7 +92,7 @@ void ZephCorvaneBase::reportDeferredDiagnostics() {
                          "OSC port " + std::to_string(refused / 1000) + " + " +
                              std::to_string(refused % 1000) + " refused (" + osc_port::kRefusal +
                              "): OSC server off",
-                         this);
+                         this, osc_port::kReportTopic);
     }
 }
 

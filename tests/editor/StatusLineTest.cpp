@@ -1,6 +1,6 @@
 // Which reports an editor's status line takes up: its own instance's and
 // the shared ones, warnings and errors only, said after the instance came,
-// each line once, the newest shown.
+// each line once, the newest shown, until resolved.
 
 #include <gtest/gtest.h>
 
@@ -40,6 +40,16 @@ TEST(StatusLine, ShowsTheNewestOfItsOwnAndTheSharedWarningsSaidSinceItsInstanceC
 
     // Nothing drawn yet: a click has nothing to mark read.
     EXPECT_FALSE(line.Click({10, 10}));
+    EXPECT_EQ(line.Others(), 2u);
+
+    // Resolved for this instance only: another's resolution changes nothing.
+    platform::report(ReportLevel::kError, "port 7007 in use", &mine, "port");
+    platform::resolve("port", &other);
+    line.Poll();
+    EXPECT_EQ(line.Shown()->line, "port 7007 in use");
+    platform::resolve("port", &mine);
+    EXPECT_TRUE(line.Poll());
+    EXPECT_EQ(line.Shown()->line, "source missing");
     EXPECT_EQ(line.Others(), 2u);
 }
 

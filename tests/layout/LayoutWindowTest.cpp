@@ -746,6 +746,15 @@ TEST_F(EditorErrors, AMissingMidiSourceOfARestoredProjectIsShown) {
     EXPECT_TRUE(StatusShows("status-midi-source", warningText, shown));
     EXPECT_TRUE(StatusShowsInFull("status-midi-source-full", warningText, shown));
     EXPECT_EQ(shown.Count(kStatusX0, kStatusY0, kStatusX1, kStatusY1, errorText), 0);
+
+    // Another source chosen that is there: nothing is missing any more.
+    ASSERT_TRUE(render::setMidiSource(host, "Loop"));
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    Picture resolved;
+    while (Frame("status-midi-source-resolved", resolved) && StatusPixels(resolved) > 0 &&
+           std::chrono::steady_clock::now() < giveUp)
+        Pump(50);
+    EXPECT_EQ(StatusPixels(resolved), 0);
 }
 
 }  // namespace

@@ -2,8 +2,8 @@
 // What the musician must act on, in the editor: the newest unread warning or
 // error of the channel of reports that concerns this editor's instance (or
 // the whole plug-in), with how many more wait, in the colour of its level.
-// It stays until clicked (which marks everything it showed read) and is
-// invisible when there is nothing to say.
+// It stays until clicked (which marks everything it showed read) or
+// resolved (platform::resolve), and is invisible when there is nothing to say.
 
 #include <atomic>
 #include <cstddef>
