@@ -237,7 +237,8 @@ void Manager::SetEvent(int index) {
 
 void Manager::CreateRenderTask() {
     if (renderThreadRunning) {
-        platform::report(platform::ReportLevel::kWarning, "double call to CreateRenderTask()");
+        // For developers: the editor shows warnings and errors to the musician.
+        platform::report(platform::ReportLevel::kInfo, "double call to CreateRenderTask()");
         std::fflush(stdout);
         return;
     }
@@ -287,7 +288,7 @@ void Manager::StopRenderTask() {
         std::unique_lock<std::mutex> lock(threadEndMutex_);
         if (!threadEnded_.wait_for(lock, std::chrono::milliseconds(5000),
                                    [this] { return threadHasEnded_; })) {
-            platform::report(platform::ReportLevel::kWarning,
+            platform::report(platform::ReportLevel::kInfo,
                              "render thread did not stop within 5000 ms");
             std::fflush(stdout);
         }

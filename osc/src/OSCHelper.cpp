@@ -108,8 +108,7 @@ void OSCHelper::StartTasks() {
     {
         std::lock_guard<std::mutex> guard(controlMutex_);
         if (receiveThread_.joinable()) {
-            platform::report(platform::ReportLevel::kWarning,
-                             "Warning: Attempt to recreate OSC task");
+            platform::report(platform::ReportLevel::kInfo, "Warning: Attempt to recreate OSC task");
             std::fflush(stdout);
             return;
         }
@@ -173,7 +172,7 @@ void OSCHelper::waitForThread(std::thread& thread, std::mutex& mutex, std::condi
     if (!ended) {
         // A thread cannot be ended from outside without leaving its locks
         // (the Lua lock among them) held for ever: say so and keep waiting.
-        platform::reportf(platform::ReportLevel::kWarning,
+        platform::reportf(platform::ReportLevel::kInfo,
                           "%s thread did not end within %d ms; waiting for it", name, kStopWaitMs);
         std::fflush(stdout);
     }
@@ -325,7 +324,7 @@ void OSCHelper::notifyChanges(std::vector<std::pair<std::int32_t, float>>& batch
     while (queue_.pop(index, value))
         batch.emplace_back(index, value);
     for (std::uint64_t n = unreportedDrops_.exchange(0); n > 0; --n)
-        platform::report(platform::ReportLevel::kWarning,
+        platform::report(platform::ReportLevel::kInfo,
                          "OSCHelper::SetParamQueue::Write() overflow");
 
     std::vector<UpdateRegistration> targets;
