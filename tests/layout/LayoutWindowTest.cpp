@@ -159,6 +159,18 @@ bool red(Rgb p) {
     return p.r > 180 && p.r > p.g + 50 && p.r > p.b + 50;
 }
 
+// The status line: over the banner, its left half while the pointer is on a
+// control (the banner then shows that control's text on the right).
+constexpr int kStatusX0 = 20, kStatusHalf = 510, kStatusX1 = 930;
+constexpr int kStatusY0 = 418, kStatusY1 = 440;
+
+bool errorText(Rgb p) {
+    return p.r > 170 && p.r > p.g + 60 && p.r > p.b + 60;
+}
+bool warningText(Rgb p) {
+    return p.r > 170 && p.g > 130 && p.b < 120;
+}
+
 class ProductEditor : public testing::Test {
 protected:
     void SetUp() override {
@@ -596,6 +608,8 @@ TEST_F(SkinWithAScript, ASkinThatNeverReturnsStallsNeitherLoadingNorOpeningNorCl
     Picture picture;
     ASSERT_TRUE(Frame("editor-after-stuck-skin", picture));
     EXPECT_TRUE(near(picture.At(kPrefsFill), 0.36f, 0.36f, 0.36f));
+    // And the musician is told so, over the banner.
+    EXPECT_GT(picture.Count(kStatusX0, kStatusY0, kStatusX1, kStatusY1, warningText), 150);
     std::chrono::milliseconds editClose{}, close{};
     CloseBoth(editClose, close);
     EXPECT_LT(editClose, std::chrono::seconds(6));
@@ -618,18 +632,6 @@ TEST_F(SkinWithAScript, AButtonWhoseFunctionNeverReturnsLetsTheEditorClose) {
 }
 
 // ---- What the musician must act on, in the editor's status line -------------------------------
-
-// The status line: over the banner, its left half while the pointer is on a
-// control (the banner then shows that control's text on the right).
-constexpr int kStatusX0 = 20, kStatusHalf = 510, kStatusX1 = 930;
-constexpr int kStatusY0 = 418, kStatusY1 = 440;
-
-bool errorText(Rgb p) {
-    return p.r > 170 && p.r > p.g + 60 && p.r > p.b + 60;
-}
-bool warningText(Rgb p) {
-    return p.r > 170 && p.g > 130 && p.b < 120;
-}
 
 // Each case provokes one fault before or after the editor opens, then waits
 // for a frame whose status line shows it; a click there dismisses it.
