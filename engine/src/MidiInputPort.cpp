@@ -30,7 +30,8 @@ bool MidiInputPort::isOpen() const {
     return connection_ != nullptr;
 }
 
-void MidiInputPort::openByName(const std::string& name) {
+bool MidiInputPort::openByName(const std::string& name) {
+    bool found = false;
     bool failed = false;
     {
         std::lock_guard<std::mutex> guard(openMutex_);
@@ -40,6 +41,7 @@ void MidiInputPort::openByName(const std::string& name) {
         for (int index = 0; index < count; ++index) {
             if (system.deviceName(index) != name)
                 continue;
+            found = true;
             connection_ = system.open(index, *this);
             failed = connection_ == nullptr;
             break;
@@ -51,6 +53,7 @@ void MidiInputPort::openByName(const std::string& name) {
             "Failed to open MIDI input.\nPlease be sure that no other application\n(including "
             "the DAW that is hosting the TAVRO plug-in)\nis using the specified MIDI input.");
     }
+    return found;
 }
 
 void MidiInputPort::readRing(std::size_t from, std::uint8_t* out, std::size_t n) const {

@@ -3,7 +3,15 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/Diagnostics.h"
+
 namespace QX4Controller {
+namespace {
+
+// Reports that the project's MIDI source is not there (platform::resolve).
+constexpr const char* kSourceTopic = "MIDI source";
+
+}  // namespace
 
 // The host event queue holds exactly the longest dump the encoder carries.
 static_assert(ZephCorvaneBase::kHostSysExBytes ==
@@ -137,7 +145,12 @@ std::int32_t ZephCorvane::SetProperty(std::uint32_t id, std::uint32_t scope, std
         std::lock_guard<std::mutex> guard(sourceNameMutex_);
         midiSourceName_ = name;
     }
-    inputPort_.openByName(name);
+    const bool found = inputPort_.openByName(name);
+    sourceFound_.store(found, std::memory_order_relaxed);
+    // A device that is there, or no source at all: nothing is missing any
+    // more.
+    if (found || name.empty())
+        platform::resolve(kSourceTopic, static_cast<const ZephCorvaneBase*>(this));
     return 0;
 }
 
@@ -157,6 +170,14 @@ void ZephCorvane::restoreExtraChunkEntries(const state::StateChunkReader& reader
     const std::string name(entry->begin(), entry->begin() + static_cast<std::ptrdiff_t>(length));
     setPropertyAndNotify(prop::kMidiSourceName, name.c_str(),
                          static_cast<std::uint32_t>(name.size() + 1));
+    // Chosen by name in the project, silently closed when the device is not
+    // there: the musician would find the loop-back test deaf and not know why.
+    if (!name.empty() && !sourceFound_.load(std::memory_order_relaxed))
+        platform::report(platform::ReportLevel::kWarning,
+                         "MIDI source \"" + name +
+                             "\" of this project was not found: connect it, or choose another "
+                             "MIDI source in the Test view",
+                         static_cast<const ZephCorvaneBase*>(this), kSourceTopic);
 }
 
 }  // namespace QX4Controller

@@ -15,6 +15,7 @@
 #include "gui/Font.h"
 #include "gui/Group.h"
 #include "gui/StaticText.h"
+#include "gui/StatusLine.h"
 #include "gui/Texture.h"
 #include "gui/UIElement.h"
 #include "platform/Diagnostics.h"
@@ -128,7 +129,10 @@ int RenderEvents::Wait(int milliseconds) {
 
 // ---- Construction ----------------------------------------------------------------
 
-Manager::Manager(ZephCorvaneBase* owner) : plugin(owner) {
+Manager::Manager(ZephCorvaneBase* owner)
+    : plugin(owner),
+      statusLine_(std::make_unique<StatusLine>(
+          owner, owner ? owner->reportsBefore() : platform::lastReportSerial())) {
     serial = managerCount.fetch_add(1);
     auto& settings = platform::processSettings();
     settings.eyeCandy = platform::readIntPreference(platform::kPrefEyeCandy, 1) != 0;
@@ -233,7 +237,8 @@ void Manager::SetEvent(int index) {
 
 void Manager::CreateRenderTask() {
     if (renderThreadRunning) {
-        platform::report(platform::ReportLevel::kWarning, "double call to CreateRenderTask()");
+        // For developers: the editor shows warnings and errors to the musician.
+        platform::report(platform::ReportLevel::kInfo, "double call to CreateRenderTask()");
         std::fflush(stdout);
         return;
     }
@@ -283,7 +288,7 @@ void Manager::StopRenderTask() {
         std::unique_lock<std::mutex> lock(threadEndMutex_);
         if (!threadEnded_.wait_for(lock, std::chrono::milliseconds(5000),
                                    [this] { return threadHasEnded_; })) {
-            platform::report(platform::ReportLevel::kWarning,
+            platform::report(platform::ReportLevel::kInfo,
                              "render thread did not stop within 5000 ms");
             std::fflush(stdout);
         }
@@ -383,6 +388,8 @@ bool Manager::FrameNeeded() {
         needed = true;
     }
     if (FrameRequested())
+        needed = true;
+    if (statusLine_->Poll())
         needed = true;
     if (plugin) {
         for (std::size_t i = 0; i < drawnParameters_.size(); ++i) {
@@ -768,7 +775,25 @@ void Manager::DrawOverlay() {
         }
     }
     DrawResizeGrip();
+    statusLine_->Draw(mainFont, StatusBox());
     glDisable(GL_BLEND);
+}
+
+Box Manager::StatusBox() const {
+    // Over the banner, the title included, until read; while the banner
+    // shows a parameter or a help text the line keeps to the left of it.
+    if (!mainFont || bannerBox.Empty())
+        return {};
+    float right = bannerBox.maxX;
+    if (editId.load() >= 0 || hoverId.load() != -1) {
+        float x = infoX;
+        if (x < 0)
+            x = bannerMode == 2 ? 25.0f : static_cast<float>(backingWidth) * 0.5f + 15;
+        right = x - 10;
+    }
+    if (right - bannerBox.minX < 100)
+        return {};
+    return Box::Make(bannerBox.minX, bannerBox.minY, right, bannerBox.maxY);
 }
 
 void Manager::DrawResizeGrip() {
@@ -926,6 +951,8 @@ void Manager::MouseDown(Point point, int modifiers, int clickCount) {
         keyFocus = nullptr;
         focused->FocusLost();
     }
+    if (statusLine_->Click(ViewToDesign(point)))
+        return;
     if (point.x - point.y > static_cast<float>(width) - 16) {
         resizing = true;
         resizeStartX = static_cast<int>(point.x);

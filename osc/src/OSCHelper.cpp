@@ -16,6 +16,7 @@
 #include "platform/Diagnostics.h"
 #include "platform/NumericLocale.h"
 #include "platform/ThreadName.h"
+#include "plugin/OscPort.h"
 #include "plugin/Properties.h"
 #include "plugin/ZephCorvaneBase.h"
 
@@ -107,8 +108,7 @@ void OSCHelper::StartTasks() {
     {
         std::lock_guard<std::mutex> guard(controlMutex_);
         if (receiveThread_.joinable()) {
-            platform::report(platform::ReportLevel::kWarning,
-                             "Warning: Attempt to recreate OSC task");
+            platform::report(platform::ReportLevel::kInfo, "Warning: Attempt to recreate OSC task");
             std::fflush(stdout);
             return;
         }
@@ -172,7 +172,7 @@ void OSCHelper::waitForThread(std::thread& thread, std::mutex& mutex, std::condi
     if (!ended) {
         // A thread cannot be ended from outside without leaving its locks
         // (the Lua lock among them) held for ever: say so and keep waiting.
-        platform::reportf(platform::ReportLevel::kWarning,
+        platform::reportf(platform::ReportLevel::kInfo,
                           "%s thread did not end within %d ms; waiting for it", name, kStopWaitMs);
         std::fflush(stdout);
     }
@@ -228,8 +228,10 @@ void OSCHelper::listenOn(int port, std::uint32_t& handled) {
             helper.boundPort_.store(0, std::memory_order_release);
         }
     };
+    bool opened = false;
     try {
         UdpReceiveSocket socket(IpEndpointName(IpEndpointName::ANY_ADDRESS, port));
+        opened = true;
         SocketReceiveMultiplexer multiplexer;
         BreakWatch watch(*this, multiplexer, port, handled);
         multiplexer.AttachSocketListener(&socket, this);
@@ -245,6 +247,7 @@ void OSCHelper::listenOn(int port, std::uint32_t& handled) {
             liveMultiplexer_ = &multiplexer;
             boundPort_.store(port, std::memory_order_release);
         }
+        platform::resolve(osc_port::kReportTopic, &owner_);
         multiplexer.Run();
     } catch (const osc::Exception& e) {
         const std::string text = std::string("osc::Exception in TaskMain(): ") + e.what();
@@ -252,6 +255,14 @@ void OSCHelper::listenOn(int port, std::uint32_t& handled) {
     } catch (const std::runtime_error& e) {
         const std::string text = std::string("std::runtime_error in TaskMain(): ") + e.what();
         platform::report(platform::ReportLevel::kInfo, text);
+        // A socket that could not be bound: nearly always another program,
+        // or another instance, on the port. The musician must act.
+        if (!opened)
+            platform::report(platform::ReportLevel::kError,
+                             "OSC port " + std::to_string(port) +
+                                 " is in use by another program or cannot be opened: choose "
+                                 "another OSC Port Offset, or another OSC Base Port in Prefs",
+                             &owner_, osc_port::kReportTopic);
     }
 }
 
@@ -313,7 +324,7 @@ void OSCHelper::notifyChanges(std::vector<std::pair<std::int32_t, float>>& batch
     while (queue_.pop(index, value))
         batch.emplace_back(index, value);
     for (std::uint64_t n = unreportedDrops_.exchange(0); n > 0; --n)
-        platform::report(platform::ReportLevel::kWarning,
+        platform::report(platform::ReportLevel::kInfo,
                          "OSCHelper::SetParamQueue::Write() overflow");
 
     std::vector<UpdateRegistration> targets;

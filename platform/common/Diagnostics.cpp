@@ -33,10 +33,11 @@ ReportChannel& channel() {
 
 }  // namespace
 
-void report(ReportLevel level, const std::string& line, const void* source) {
+void report(ReportLevel level, const std::string& line, const void* source, const char* topic) {
     Report r;
     r.level = level;
     r.source = source;
+    r.topic = topic;
     r.line = line;
     while (!r.line.empty() && (r.line.back() == '\n' || r.line.back() == '\r'))
         r.line.pop_back();
@@ -47,6 +48,19 @@ void report(ReportLevel level, const std::string& line, const void* source) {
         c.sink->reported(r);
     else
         debugOutput((r.line + "\n").c_str());
+    c.recent.push_back(std::move(r));
+    if (c.recent.size() > kRecentReports)
+        c.recent.pop_front();
+}
+
+void resolve(const char* topic, const void* source) {
+    Report r;
+    r.source = source;
+    r.topic = topic;
+    r.resolves = true;
+    ReportChannel& c = channel();
+    std::lock_guard<std::mutex> hold(c.mutex);
+    r.serial = ++c.serial;
     c.recent.push_back(std::move(r));
     if (c.recent.size() > kRecentReports)
         c.recent.pop_front();
@@ -69,6 +83,12 @@ std::vector<Report> recentReports(std::uint64_t after) {
         if (r.serial > after)
             newer.push_back(r);
     return newer;
+}
+
+std::uint64_t lastReportSerial() {
+    ReportChannel& c = channel();
+    std::lock_guard<std::mutex> hold(c.mutex);
+    return c.serial;
 }
 
 void installReportSink(ReportSink* sink) {

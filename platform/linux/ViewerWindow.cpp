@@ -237,6 +237,16 @@ public:
         return true;
     }
 
+    bool MovePointer(int x, int y) override {
+        int rx = 0, ry = 0;
+        if (!InputReady() || !ScreenPoint(x, y, rx, ry)) {
+            return false;
+        }
+        XTestFakeMotionEvent(display_, DefaultScreen(display_), rx, ry, CurrentTime);
+        XSync(display_, False);
+        return true;
+    }
+
     bool Drag(int x, int y, int dx, int dy, int modifiers) override {
         int rx = 0, ry = 0;
         if (!InputReady() || !ScreenPoint(x, y, rx, ry)) {

@@ -189,6 +189,17 @@ public:
         return true;
     }
 
+    bool MovePointer(int x, int y) override {
+        POINT point{};
+        HWND target = windowAt(x, y, point);
+        if (target == nullptr) {
+            return false;
+        }
+        PostMessageA(target, WM_MOUSEMOVE, 0, pointParam(point));
+        dispatchPosted();
+        return true;
+    }
+
     bool Drag(int x, int y, int dx, int dy, int modifiers) override {
         POINT start{};
         HWND target = windowAt(x, y, start);

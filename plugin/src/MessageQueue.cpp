@@ -101,10 +101,12 @@ bool MessageQueue::WriteTrigger(std::uint32_t id) {
 }
 
 void MessageQueue::reportOverflows() {
+    // For developers: the editor shows warnings and errors to the musician,
+    // who cannot act on these.
     for (std::uint32_t n = unreportedWrites_.exchange(0, std::memory_order_relaxed); n > 0; --n)
-        platform::report(platform::ReportLevel::kWarning, "MessageQueue::Write() overflow");
+        platform::report(platform::ReportLevel::kInfo, "MessageQueue::Write() overflow");
     for (std::uint32_t n = unreportedSysEx_.exchange(0, std::memory_order_relaxed); n > 0; --n)
-        platform::report(platform::ReportLevel::kWarning, "MessageQueue::WriteSysEx() overflow");
+        platform::report(platform::ReportLevel::kInfo, "MessageQueue::WriteSysEx() overflow");
 }
 
 int MessageQueue::nextReadSlot() const {

@@ -23,7 +23,9 @@ void putOut(void* data, const T& value) {
 }  // namespace
 
 ZephCorvaneBase::ZephCorvaneBase(audioMasterCallback audioMaster, const QX::PluginHelpers* helpers)
-    : ZephAuBase(audioMaster, 1, kNumParameters), helpers_(helpers) {
+    : ZephAuBase(audioMaster, 1, kNumParameters),
+      helpers_(helpers),
+      reportsBefore_(platform::lastReportSerial()) {
     if (helpers) {
         scripting_ = helpers->createMidiScripting(*this);
         oscServer_ = helpers->createOscServer(*this, scripting_.get());
@@ -83,12 +85,14 @@ void ZephCorvaneBase::destroyHelpers() {
 void ZephCorvaneBase::reportDeferredDiagnostics() {
     hostEventQueue_.reportOverflows();
     controlQueue_.reportOverflows();
+    if (scripting_)
+        scripting_->reportDeferredDiagnostics();
     if (const int refused = unreportedPortRefusal_.exchange(0, std::memory_order_relaxed)) {
         platform::report(platform::ReportLevel::kWarning,
                          "OSC port " + std::to_string(refused / 1000) + " + " +
                              std::to_string(refused % 1000) + " refused (" + osc_port::kRefusal +
                              "): OSC server off",
-                         this);
+                         this, osc_port::kReportTopic);
     }
 }
 

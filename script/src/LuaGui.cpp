@@ -14,6 +14,7 @@
 #include "platform/Preferences.h"
 #include "plugin/Properties.h"
 #include "plugin/ZephCorvaneBase.h"
+#include "script/CallbackErrorMailbox.h"
 
 namespace QX {
 
@@ -212,8 +213,24 @@ void LuaGui::RunScript(const char* name, bool fromSkin) {
         const std::vector<std::uint8_t> bytes = LoadFileBlob(SkinFile(name));
         if (bytes.empty())
             return;
-        RunLoaded(
-            luaL_loadbuffer(L_, reinterpret_cast<const char*>(bytes.data()), bytes.size(), name));
+        std::string error;
+        if (!RunLoaded(luaL_loadbuffer(L_, reinterpret_cast<const char*>(bytes.data()),
+                                       bytes.size(), name),
+                       &error)) {
+            // The built-in scripts run next and fill in what the skin left
+            // undefined: the musician sees another layout than chosen.
+            std::string where, what;
+            splitScriptError(error, where, what);
+            const std::size_t slash = skinFolder_.find_last_of("/\\");
+            const std::string skin =
+                slash == std::string::npos ? skinFolder_ : skinFolder_.substr(slash + 1);
+            platform::report(platform::ReportLevel::kWarning,
+                             "Skin " + skin + " failed (" + (where.empty() ? name : where) + ": " +
+                                 what +
+                                 "); the built-in layout is shown. Correct the skin, or choose "
+                                 "another in Prefs",
+                             &plugin_);
+        }
         return;
     }
     const int id = ResourceId(name);
@@ -235,12 +252,27 @@ void LuaGui::StartCall() {
     stop_.SetDeadline(deadline);
 }
 
-bool LuaGui::RunLoaded(int loadStatus) {
+bool LuaGui::RunLoaded(int loadStatus, std::string* error) {
     StartCall();
+    if (!error) {
+        return runLuaChunk(
+            L_, loadStatus, "@@@ failed to run buffer: %s\n",
+            [](void* gui, const char* line) { static_cast<LuaGui*>(gui)->writeDebugOutput(line); },
+            this);
+    }
+    // Keeps Lua's message as well as printing it.
+    struct Said {
+        LuaGui* gui;
+        std::string* error;
+    } said{this, error};
     return runLuaChunk(
-        L_, loadStatus, "@@@ failed to run buffer: %s\n",
-        [](void* gui, const char* line) { static_cast<LuaGui*>(gui)->writeDebugOutput(line); },
-        this);
+        L_, loadStatus, "%s",
+        [](void* context, const char* message) {
+            auto* s = static_cast<Said*>(context);
+            *s->error = message;
+            s->gui->writeDebugOutput(("@@@ failed to run buffer: " + *s->error + "\n").c_str());
+        },
+        &said);
 }
 
 // ---- Fonts, window size and the layout -----------------------------------------------------
@@ -259,6 +291,11 @@ void LuaGui::LoadFonts() {
     manager_->mainFont = slots.fonts[0];
     manager_->labelFont = slots.fonts[1];
     manager_->textFieldFont = slots.fonts[2];
+    if (!slots.fonts[0] && !slots.fonts[1] && !slots.fonts[2])
+        platform::report(platform::ReportLevel::kError,
+                         "No font was found for the editor's texts: install a TrueType font "
+                         "such as Verdana, Arial or DejaVu Sans",
+                         &plugin_);
 }
 
 void LuaGui::GetWindowSize(int& width, int& height) {

@@ -192,8 +192,30 @@ void LuaMIDIHelper::loadScripts(lua_State* L) {
                      "@@@ failed to run buffer: %s\n");
         }
     }
-    for (const std::string& path : scripts)
-        runChunk(L, luaL_loadfile(L, path.c_str()), "@@@ failed to run file: %s\n");
+    for (const std::string& path : scripts) {
+        int status = luaL_loadfile(L, path.c_str());  // chunk (or error)
+        if (status == 0)
+            status = lua_pcall(L, 0, 0, 0);  // (or error)
+        if (status == 0)
+            continue;
+        const std::string error = luaErrorText(L);
+        lua_pop(L, 1);  //
+        char line[1024];
+        std::snprintf(line, sizeof line, "@@@ failed to run file: %s\n", error.c_str());
+        writeDebugOutput(line);
+        // The musician sees no debugger output: a script that did not run
+        // is said where the editor shows it.
+        std::string where, what;
+        splitScriptError(error, where, what);
+        if (where.empty()) {
+            const std::size_t slash = path.find_last_of("/\\");
+            where = slash == std::string::npos ? path : path.substr(slash + 1);
+        }
+        platform::report(
+            platform::ReportLevel::kError,
+            "MIDI script " + where + " did not load; correct it and reload the plug-in: " + what,
+            &plugin_);
+    }
 }
 
 bool LuaMIDIHelper::runChunk(lua_State* L, int loadStatus, const char* format) {
@@ -363,10 +385,27 @@ void LuaMIDIHelper::callEach(lua_State* L, const std::vector<int>& refs, const i
         if (lua_pcall(L, count, 0, 0) != 0) {
             // Swallowed: the audio thread prints nothing (the debugger output
             // locks and is slow); the count tells that it happened.
+            callbackErrorMail_.record(luaErrorText(L));
             lua_pop(L, 1);  //
             callbackErrors_.fetch_add(1, std::memory_order_relaxed);
         }
     }
+}
+
+void LuaMIDIHelper::reportDeferredDiagnostics() {
+    std::string first;
+    long count = 0;
+    if (!callbackErrorMail_.take(first, count))
+        return;
+    std::string where, what;
+    splitScriptError(first, where, what);
+    // The count goes before the message, which may be cut short on screen.
+    const std::string times = count > 1 ? " (" + std::to_string(count) + " errors)" : "";
+    const std::string line = "MIDI script " + (where.empty() ? std::string() : where + " ") +
+                             "failed in a MIDI callback" + times +
+                             "; correct it and reload the plug-in: " +
+                             (what.empty() ? std::string("(its message was not kept)") : what);
+    platform::report(platform::ReportLevel::kError, line, &plugin_);
 }
 
 // ---- Timers -----------------------------------------------------------------------------------

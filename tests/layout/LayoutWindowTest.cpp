@@ -21,6 +21,8 @@
 #include <thread>
 #include <vector>
 
+#include <ip/UdpSocket.h>
+
 #include "PngImage.h"
 #include "WineFonts.h"
 #include "gui/Font.h"
@@ -28,6 +30,7 @@
 #include "platform/Folders.h"
 #include "platform/MemoryMidiInput.h"
 #include "platform/Preferences.h"
+#include "platform/Settings.h"
 #include "platform/ViewerWindow.h"
 #include "platform/testing/TestAccess.h"
 #include "plugin/EditorFrames.h"
@@ -172,6 +175,18 @@ bool lit(Rgb p) {
 }
 bool red(Rgb p) {
     return p.r > 180 && p.r > p.g + 50 && p.r > p.b + 50;
+}
+
+// The status line: over the banner, its left half while the pointer is on a
+// control (the banner then shows that control's text on the right).
+constexpr int kStatusX0 = 20, kStatusHalf = 510, kStatusX1 = 930;
+constexpr int kStatusY0 = 418, kStatusY1 = 440;
+
+bool errorText(Rgb p) {
+    return p.r > 170 && p.r > p.g + 60 && p.r > p.b + 60;
+}
+bool warningText(Rgb p) {
+    return p.r > 170 && p.g > 130 && p.b < 120;
 }
 
 class ProductEditor : public testing::Test {
@@ -754,6 +769,8 @@ TEST_F(SkinWithAScript, ASkinThatNeverReturnsStallsNeitherLoadingNorOpeningNorCl
     Picture picture;
     ASSERT_TRUE(Frame("editor-after-stuck-skin", picture));
     EXPECT_TRUE(near(picture.At(kPrefsFill), 0.36f, 0.36f, 0.36f));
+    // And the musician is told so, over the banner.
+    EXPECT_GT(picture.Count(kStatusX0, kStatusY0, kStatusX1, kStatusY1, warningText), 150);
     std::chrono::milliseconds editClose{}, close{};
     CloseBoth(editClose, close);
     EXPECT_LT(editClose, std::chrono::seconds(6));
@@ -818,6 +835,127 @@ TEST_F(FontlessSkinEditor, WithoutAnyFontTheFieldsAndHistoryDisplaysAreStillDraw
     EXPECT_TRUE(near(test.At(kSourceField), 0.19f, 0.19f, 0.225f))
         << describe(test.At(kSourceField));
     EXPECT_TRUE(near(test.At(kFontlessLeftHistory), 0.3f, 0.3f, 0.3f));
+}
+
+// ---- What the musician must act on, in the editor's status line -------------------------------
+
+// Each case provokes one fault before or after the editor opens, then waits
+// for a frame whose status line shows it; a click there dismisses it.
+class EditorErrors : public ProductEditor {
+protected:
+    void SetUp() override {}
+    void TearDown() override {
+        ProductEditor::TearDown();
+        platform::writeIntPreference(platform::kPrefOscBasePort, platform::kDefaultOscBasePort);
+        std::error_code ignored;
+        fs::remove_all(platform::scriptsFolder("tavro"), ignored);
+    }
+    // Waits, within a generous bound, for a frame whose status line has at
+    // least `pixels` pixels for which `colour` holds between x0 and x1.
+    bool StatusShows(const std::string& name, bool (*colour)(Rgb), Picture& picture,
+                     int x0 = kStatusX0, int x1 = kStatusX1, int pixels = 150) {
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        do {
+            Pump(50);
+            if (Frame(name, picture) &&
+                picture.Count(x0, kStatusY0, x1, kStatusY1, colour) >= pixels)
+                return true;
+        } while (std::chrono::steady_clock::now() < giveUp);
+        return false;
+    }
+    // With the pointer on it, the line has the whole banner: the whole text,
+    // with what to do at its end, reaches into the banner's right half.
+    bool StatusShowsInFull(const std::string& name, bool (*colour)(Rgb), Picture& picture) {
+        window->MovePointer(kStatusX0 + 60, kHeight - (kStatusY0 + kStatusY1) / 2);
+        return StatusShows(name, colour, picture, kStatusHalf + 10, kStatusX1, 100);
+    }
+    // Waits likewise for a frame without the line.
+    bool StatusGone(const std::string& name, Picture& picture) {
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (Frame(name, picture) && StatusPixels(picture) > 0 &&
+               std::chrono::steady_clock::now() < giveUp)
+            Pump(50);
+        return StatusPixels(picture) == 0;
+    }
+    int StatusPixels(const Picture& picture) {
+        return picture.Count(kStatusX0, kStatusY0, kStatusX1, kStatusY1,
+                             [](Rgb p) { return errorText(p) || warningText(p); });
+    }
+};
+
+TEST_F(EditorErrors, AnOscPortInUseIsShownUntilClicked) {
+    // Another program on the port this instance will ask for.
+    std::unique_ptr<UdpReceiveSocket> blocker;
+    std::mt19937 pick(std::random_device{}());
+    int base = 0;
+    for (int attempt = 0; attempt < 50 && !blocker; ++attempt) {
+        base = 20000 + static_cast<int>(pick() % 30000);
+        try {
+            blocker = std::make_unique<UdpReceiveSocket>(
+                IpEndpointName(IpEndpointName::ANY_ADDRESS, base + 7));
+        } catch (const std::runtime_error&) {
+        }
+    }
+    ASSERT_TRUE(blocker);
+    platform::writeIntPreference(platform::kPrefOscBasePort, base);
+    ProductEditor::SetUp();
+    Open();
+    Picture quiet;
+    ASSERT_TRUE(Frame("status-none", quiet));
+    EXPECT_EQ(StatusPixels(quiet), 0);
+
+    SetNative(kParamOscPortOffset, 7, 0, 100);
+    Picture shown;
+    EXPECT_TRUE(StatusShows("status-osc-port", errorText, shown));
+    EXPECT_TRUE(StatusShowsInFull("status-osc-port-full", errorText, shown));
+
+    Click({kStatusX0 + 100, (kStatusY0 + kStatusY1) / 2});
+    Picture read;
+    EXPECT_TRUE(StatusGone("status-osc-read", read));
+}
+
+TEST_F(EditorErrors, AScriptWhoseMidiCallbackFailsIsShown) {
+    const fs::path scripts = platform::scriptsFolder("tavro");
+    fs::create_directories(scripts);
+    std::ofstream(scripts / "echo.lua", std::ios::binary)
+        << "requestAllProgramChange(function(channel, program)\n"
+           "  local missing\n"
+           "  return missing.program\n"
+           "end)\n";
+    ProductEditor::SetUp();
+    Open();
+    // Raised on the audio thread, said by another.
+    host.sendEvents({{0, {0xC0, 0x05}}, {40, {0xC0, 0x06}}});
+    Process(1);
+    Picture shown;
+    EXPECT_TRUE(StatusShows("status-script", errorText, shown));
+    EXPECT_TRUE(StatusShowsInFull("status-script-full", errorText, shown));
+}
+
+TEST_F(EditorErrors, AMissingMidiSourceOfARestoredProjectIsShown) {
+    ProductEditor::SetUp();
+    // A project saved with a cable the computer no longer has: the state of
+    // one with "Cable A", the name changed to one not offered.
+    devices_.addDevice("Cable A");
+    ASSERT_TRUE(render::setMidiSource(host, "Cable A"));
+    void* data = nullptr;
+    const auto size = host.dispatch(effGetChunk, 0, 0, &data);
+    ASSERT_GT(size, 0);
+    std::string saved(static_cast<const char*>(data), static_cast<std::size_t>(size));
+    const auto at = saved.find("Cable A");
+    ASSERT_NE(at, std::string::npos);
+    saved[at + 6] = 'Z';
+    Open();
+    host.dispatch(effSetChunk, 0, static_cast<VstIntPtr>(saved.size()), saved.data());
+    Picture shown;
+    EXPECT_TRUE(StatusShows("status-midi-source", warningText, shown));
+    EXPECT_TRUE(StatusShowsInFull("status-midi-source-full", warningText, shown));
+    EXPECT_EQ(shown.Count(kStatusX0, kStatusY0, kStatusX1, kStatusY1, errorText), 0);
+
+    // Another source chosen that is there: nothing is missing any more.
+    ASSERT_TRUE(render::setMidiSource(host, "Loop"));
+    Picture resolved;
+    EXPECT_TRUE(StatusGone("status-midi-source-resolved", resolved));
 }
 
 }  // namespace

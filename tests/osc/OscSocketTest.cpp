@@ -214,7 +214,11 @@ TEST_F(OscOnLoopback, APortInUseLeavesTheInstanceWorkingUntilTheNextStart) {
     platform::testing::CapturedReports said;
     setOffset(*plugin, 7);
     std::this_thread::sleep_for(300ms);
-    EXPECT_EQ(said.Text(), "std::runtime_error in TaskMain(): unable to bind udp socket\n");
+    EXPECT_EQ(said.Text(),
+              "std::runtime_error in TaskMain(): unable to bind udp socket\nOSC port " +
+                  std::to_string(base_ + 7) +
+                  " is in use by another program or cannot be opened: choose another OSC Port "
+                  "Offset, or another OSC Base Port in Prefs\n");
     EXPECT_EQ(osctest::oscHelperOf(*plugin).boundPort(), 0);
 
     float samples[64];

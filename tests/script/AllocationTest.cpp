@@ -7,6 +7,7 @@
 
 #include "AllocationCounter.h"
 #include "ScriptTestSupport.h"
+#include "platform/testing/CapturedReports.h"
 
 namespace scripttest {
 namespace {
@@ -57,6 +58,14 @@ TEST(ScriptAudioThread, BlocksWithScriptedMidiAllocateNothing) {
     EXPECT_EQ(text(helper, "seen"), "0123456789");
     EXPECT_FLOAT_EQ(plugin.getParameterNative(kParamSwing), 30.0f);
     EXPECT_EQ(plugin.indicatorFlag(1).load(), 1);
+
+    // The error raised on the audio thread is said by another, with the
+    // script's name and line, for the editor to show.
+    platform::testing::CapturedReports said;
+    plugin.reportDeferredDiagnostics();
+    EXPECT_EQ(said.Text(),
+              "MIDI script listen.lua, line 5 failed in a MIDI callback; correct it and reload "
+              "the plug-in: seven\n");
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <lua.hpp>
 
 #include "ScriptTestSupport.h"
+#include "platform/testing/CapturedReports.h"
 
 namespace scripttest {
 namespace {
@@ -58,6 +59,7 @@ TEST_F(ScriptLoading, AFailingScriptIsReportedAndTheOthersStillRun) {
     folder.addScript("broken.lua", "this is not lua");
     folder.addScript("raises.lua", "error('stop here')");
     folder.addScript("fine.lua", "fine = true");
+    platform::testing::CapturedReports said;
     start();
     EXPECT_EQ(text(helper(), "tostring(first)"), "true");
     EXPECT_EQ(text(helper(), "tostring(fine)"), "true");
@@ -65,6 +67,16 @@ TEST_F(ScriptLoading, AFailingScriptIsReportedAndTheOthersStillRun) {
     EXPECT_NE(output.find("@@@ failed to run file: "), std::string::npos) << output;
     EXPECT_NE(output.find("broken.lua:1: "), std::string::npos) << output;
     EXPECT_NE(output.find("raises.lua:1: stop here\n"), std::string::npos) << output;
+    // And for the musician, who sees no debugger output: in the editor.
+    const std::string reported = said.Text();
+    EXPECT_NE(reported.find("MIDI script broken.lua, line 1 did not load; correct it and reload "
+                            "the plug-in: "),
+              std::string::npos)
+        << reported;
+    EXPECT_NE(reported.find("MIDI script raises.lua, line 1 did not load; correct it and reload "
+                            "the plug-in: stop here\n"),
+              std::string::npos)
+        << reported;
 }
 
 TEST_F(ScriptLoading, PrintWritesOneLineToTheDebuggerOutput) {

@@ -32,7 +32,8 @@ public:
     // whose name equals `name` byte for byte. No match (an empty name
     // included): the port stays closed, silently. A device that will not
     // open: the user is told with a message box and the port stays closed.
-    void openByName(const std::string& name);
+    // Whether a device of that name was there (open or not).
+    bool openByName(const std::string& name);
     void close();
     bool isOpen() const;
 

@@ -3,6 +3,7 @@
 // layer. Host MIDI, clock and test messages go through one serial encoder
 // into the single audio output.
 
+#include <atomic>
 #include <mutex>
 #include <string>
 
@@ -93,6 +94,8 @@ private:
     mutable std::mutex sourceNameMutex_;
     std::string midiSourceName_;
     MidiInputPort inputPort_;
+    // Whether the last name given had a device (an empty name has none).
+    std::atomic<bool> sourceFound_{false};
     std::unique_ptr<std::uint8_t[]> received_;  // one drained message
 };
 

@@ -39,6 +39,7 @@ class Texture;
 class StaticText;
 class ManagerPlatformBridge;
 class DialogPanel;
+class StatusLine;
 
 struct ParameterInfo {
     int index = 0;
@@ -175,6 +176,8 @@ public:
     void RenderFrame();
     void DrawOverlay();
     void DrawResizeGrip();
+    // Where the status line goes, in design units; empty without a banner.
+    Box StatusBox() const;
     void DrawParameterInfo(int index, float x, float y, std::string* tooltip);
     void ShutdownGL();
     // Elements and renderers call this while a fade or glide is in progress,
@@ -292,6 +295,8 @@ private:
     std::int32_t drawnHistory_[5] = {-1, -1, -1, -1, -1};
     int cachedInfoId_ = -1;
     std::string cachedInfoText_;
+    // What the musician must act on, over the banner's left half.
+    std::unique_ptr<StatusLine> statusLine_;
 
     int uiTextureWidth_ = 1024, uiTextureHeight_ = 512;
     // Without framebuffer objects the cached layer is drawn in the offscreen

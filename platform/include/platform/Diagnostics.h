@@ -40,6 +40,12 @@ struct Report {
     // whole plug-in: an editor shows its own instance's and the shared ones.
     const void* source = nullptr;
     std::string line;  // without its newline
+    // What the line is about, for a later resolve(); null for nothing
+    // in particular. A static text.
+    const char* topic = nullptr;
+    // Set on the entries resolve() makes: what was said under `topic` for
+    // `source` no longer holds.
+    bool resolves = false;
 };
 
 // How many of the newest reports are kept for the editor to show.
@@ -49,7 +55,13 @@ inline constexpr std::size_t kRecentReports = 64;
 // or to the installed sink, and into the bounded log of recent reports. A
 // trailing newline is taken off; the line is otherwise kept as given.
 // [any-thread except audio: it locks and allocates]
-void report(ReportLevel level, const std::string& line, const void* source = nullptr);
+void report(ReportLevel level, const std::string& line, const void* source = nullptr,
+            const char* topic = nullptr);
+// Says that what was reported under `topic` for `source` no longer holds (a
+// port that is open now, a device that is there again): an editor stops
+// showing it. Goes into the log of recent reports only; no output, no sink.
+// [any-thread except audio]
+void resolve(const char* topic, const void* source);
 // The same, formatted as by printf.
 void reportf(ReportLevel level, const char* format, ...)
 #if defined(__GNUC__)
@@ -60,6 +72,11 @@ void reportf(ReportLevel level, const char* format, ...)
 // The reports kept whose serial is above `after`, oldest first. [any-thread
 // except audio]
 std::vector<Report> recentReports(std::uint64_t after = 0);
+// The serial of the newest report so far (0 before the first): a reader
+// that wants only what is said from now on remembers it. A new instance
+// does, since its address may be that of one gone before it. [any-thread
+// except audio]
+std::uint64_t lastReportSerial();
 
 // Receives every report instead of the system's output while installed (the
 // log of recent reports still keeps them), so that tests read what was said

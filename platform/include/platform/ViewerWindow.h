@@ -44,6 +44,8 @@ public:
     // 0x100, Shift 0x200, Control 0x800).
     virtual bool Click(int x, int y, int clickCount, int modifiers) = 0;
     virtual bool Drag(int x, int y, int dx, int dy, int modifiers) = 0;
+    // The pointer moved to the point, no button held (what hovers there).
+    virtual bool MovePointer(int x, int y) = 0;
     virtual bool Wheel(int x, int y, int notches) = 0;
     // Literal characters; "\n" is Return, "\b" BackSpace, "\t" Tab.
     virtual bool TypeText(const std::string& text) = 0;

@@ -23,6 +23,10 @@ public:
     // takes its helpers apart, so that no thread it then waits for is held
     // up by a script.
     virtual void StopTasks() {}
+    // [any-thread except audio; one caller at a time] Says what the scripts
+    // only counted on the audio thread. The plug-in calls it with its other
+    // deferred diagnostics.
+    virtual void reportDeferredDiagnostics() {}
 };
 
 }  // namespace QX

@@ -18,6 +18,10 @@ constexpr int fromBaseAndOffset(int base, int offset) {
     return base + offset;
 }
 
+// The topic of reports that the instance's OSC server has no port (see
+// platform::resolve): resolved when a port is open again.
+inline constexpr const char* kReportTopic = "OSC port";
+
 // What the user is told when an offset or a base port is refused.
 inline constexpr const char* kRefusal = "OSC Base Port + OSC Port Offset is above 65535";
 

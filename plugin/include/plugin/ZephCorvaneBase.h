@@ -117,6 +117,10 @@ public:
     // and the instance once more as it goes.
     void reportDeferredDiagnostics();
     QX::MessageQueue& controlQueue() { return controlQueue_; }
+    // The serial of the last report said before this instance existed: an
+    // editor shows only later ones, since an instance gone before may have
+    // had this one's address.
+    std::uint64_t reportsBefore() const { return reportsBefore_; }
     QX::OscServerControl& oscServer() { return *oscServer_; }
     // Null when the instance was built without scripting.
     QX::MidiScripting* midiScripting() { return scripting_.get(); }
@@ -146,6 +150,7 @@ protected:
     std::mutex controlWriteMutex_;
     // Declared before the OSC server, which uses it: destroyed after it.
     const QX::PluginHelpers* helpers_ = nullptr;
+    std::uint64_t reportsBefore_ = 0;
     std::unique_ptr<QX::MidiScripting> scripting_;
     std::unique_ptr<QX::OscServerControl> oscServer_;
     std::atomic<int> oscPort_{0};

@@ -183,8 +183,9 @@ protected:
     // type 256, images of type 257) and its element kinds.
     void AddResource(const char* name, int id);
     void AddElementKind(const char* metatable);
-    // Runs a loaded chunk (or reports the load error), printing failures.
-    bool RunLoaded(int loadStatus);
+    // Runs a loaded chunk (or reports the load error), printing failures;
+    // `error` (when given) receives Lua's message of a failure.
+    bool RunLoaded(int loadStatus, std::string* error = nullptr);
     // Calls `function` (pushed) with no arguments and one result kept on
     // the stack (nil on failure); errors are printed.
     bool CallGlobal(const char* name, int results);

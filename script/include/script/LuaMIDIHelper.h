@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "plugin/MidiScripting.h"
+#include "script/CallbackErrorMailbox.h"
 #include "script/LuaRuntime.h"
 
 struct lua_Debug;
@@ -100,6 +101,10 @@ public:
     void Interrupt();
     // Interrupt, then StopTimers.
     void StopTasks() override;
+    // [any-thread except audio; one caller at a time] Says what the MIDI
+    // callbacks raised since the last call: one report for the musician
+    // with the first error's script and line and how many more there were.
+    void reportDeferredDiagnostics() override;
 
     // ---- MIDI ------------------------------------------------------------------------------
     // [audio-thread] Routes one item of the host event queue. Takes the Lua
@@ -219,6 +224,8 @@ private:
     std::uint64_t nextTimerId_ = 0;
     std::unique_ptr<TimerService> timers_;
     std::atomic<long> callbackErrors_{0};
+    // The same errors, with the first one's text, for reportDeferredDiagnostics.
+    CallbackErrorMailbox callbackErrorMail_;
 };
 
 }  // namespace QX
