@@ -30,35 +30,35 @@ const char* formatRoundTrip(const RoundTripFigures& f, char* text, std::size_t c
     return text;
 }
 
+// A sequence lock made of sequentially consistent operations only: one
+// total order puts the odd count before every figure written and the even
+// one after them, without fences (which the thread sanitizer cannot follow).
 void RoundTripSummary::publish(const RoundTripFigures& f) {
     const std::uint32_t s = sequence_.load(std::memory_order_relaxed);
-    sequence_.store(s + 1, std::memory_order_relaxed);
-    // The odd count must be visible before any figure changes.
-    std::atomic_thread_fence(std::memory_order_release);
-    kept_.store(f.kept, std::memory_order_relaxed);
-    measured_.store(f.measured, std::memory_order_relaxed);
-    late_.store(f.late, std::memory_order_relaxed);
-    lost_.store(f.lost, std::memory_order_relaxed);
-    minimumMs_.store(f.minimumMs, std::memory_order_relaxed);
-    medianMs_.store(f.medianMs, std::memory_order_relaxed);
-    maximumMs_.store(f.maximumMs, std::memory_order_relaxed);
-    sequence_.store(s + 2, std::memory_order_release);
+    sequence_.store(s + 1);
+    kept_.store(f.kept);
+    measured_.store(f.measured);
+    late_.store(f.late);
+    lost_.store(f.lost);
+    minimumMs_.store(f.minimumMs);
+    medianMs_.store(f.medianMs);
+    maximumMs_.store(f.maximumMs);
+    sequence_.store(s + 2);
 }
 
 bool RoundTripSummary::read(RoundTripFigures& f) const {
     for (int attempt = 0; attempt < 16; ++attempt) {
-        const std::uint32_t before = sequence_.load(std::memory_order_acquire);
+        const std::uint32_t before = sequence_.load();
         if (before & 1u)
             continue;
-        f.kept = kept_.load(std::memory_order_relaxed);
-        f.measured = measured_.load(std::memory_order_relaxed);
-        f.late = late_.load(std::memory_order_relaxed);
-        f.lost = lost_.load(std::memory_order_relaxed);
-        f.minimumMs = minimumMs_.load(std::memory_order_relaxed);
-        f.medianMs = medianMs_.load(std::memory_order_relaxed);
-        f.maximumMs = maximumMs_.load(std::memory_order_relaxed);
-        std::atomic_thread_fence(std::memory_order_acquire);
-        if (sequence_.load(std::memory_order_relaxed) == before)
+        f.kept = kept_.load();
+        f.measured = measured_.load();
+        f.late = late_.load();
+        f.lost = lost_.load();
+        f.minimumMs = minimumMs_.load();
+        f.medianMs = medianMs_.load();
+        f.maximumMs = maximumMs_.load();
+        if (sequence_.load() == before)
             return true;
     }
     f = RoundTripFigures{};
