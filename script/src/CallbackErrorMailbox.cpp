@@ -21,13 +21,16 @@ void CallbackErrorMailbox::record(const char* text) noexcept {
 }
 
 bool CallbackErrorMailbox::take(std::string& firstText, long& count) {
+    // The count first: every text kept for an error it covers is then in the
+    // slot, so a text never waits behind a count already handed out (it
+    // would then never be said).
+    const long recorded = recorded_.load(std::memory_order_acquire);
     if (slot_.load(std::memory_order_acquire) == kFull) {
         // Held here until its count arrives; the slot is free for the next.
         if (pending_.empty())
             pending_ = text_;
         slot_.store(kEmpty, std::memory_order_release);
     }
-    const long recorded = recorded_.load(std::memory_order_acquire);
     if (recorded == taken_)
         return false;
     count = recorded - taken_;

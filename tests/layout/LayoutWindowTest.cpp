@@ -627,8 +627,14 @@ TEST_F(ProductEditor, WithNoFontOnTheSystemTheFontsThePluginCarriesShowEveryText
     // History lines, in the fixed font.
     host.sendEvents({{100, {0x93, 0x3C, 0x64}}});
     Process(1);
+    // A frame under way while the block ran still shows the history before
+    // it: the next one has the line.
     Picture lines;
-    ASSERT_TRUE(Frame("history-no-system-fonts", lines));
+    for (int frame = 0; frame < 3; ++frame) {
+        ASSERT_TRUE(Frame("history-no-system-fonts", lines));
+        if (lines.Count(kLeftDisplayX0, kLinesBottom, kLeftDisplayX1, kLinesTop, bright) > 100)
+            break;
+    }
     EXPECT_GT(lines.Count(kLeftDisplayX0, kLinesBottom, kLeftDisplayX1, kLinesTop, bright), 100);
 
     Click(kTestButton);
