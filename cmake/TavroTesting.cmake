@@ -40,8 +40,8 @@ function(tavro_display_test name)
   add_test(NAME ${name}
            COMMAND ${PROJECT_SOURCE_DIR}/tests/common/with-xvfb.sh $<TARGET_FILE:${name}>
                    --gtest_output=xml:${TAVRO_TEST_RESULTS_PATH}/${name}.xml)
-  set_tests_properties(${name} PROPERTIES
-    ENVIRONMENT "TSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/common/tsan-gl.supp")
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT
+    "TSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/common/tsan-gl.supp;LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/common/lsan-gl.supp")
 endfunction()
 
 # Windows: runs the test (already added by tavro_test) under Wine on a private

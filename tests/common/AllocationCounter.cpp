@@ -23,11 +23,23 @@ void* countedAllocate(std::size_t size) {
 
 }  // namespace
 
+// Every form of new and delete is replaced, so that the library never pairs
+// its own allocation with ours (the address sanitizer reports that pairing).
 void* operator new(std::size_t size) {
     return countedAllocate(size);
 }
 void* operator new[](std::size_t size) {
     return countedAllocate(size);
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    try {
+        return countedAllocate(size);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept {
+    return operator new(size, tag);
 }
 void operator delete(void* p) noexcept {
     std::free(p);
@@ -39,6 +51,12 @@ void operator delete(void* p, std::size_t) noexcept {
     std::free(p);
 }
 void operator delete[](void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, const std::nothrow_t&) noexcept {
     std::free(p);
 }
 
