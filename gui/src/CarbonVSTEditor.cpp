@@ -3,7 +3,7 @@
 #include <chrono>
 #include <thread>
 
-#include "gui/UIElement.h"
+#include "gui/Dialogs.h"
 #include "vst/AudioEffectX.h"
 
 namespace QX {
@@ -33,6 +33,7 @@ CarbonVSTEditor::CarbonVSTEditor(AudioEffect* owner) : ZephEditor(owner) {
 CarbonVSTEditor::~CarbonVSTEditor() {
     close();
     UnregisterEditorClass();
+    *alive_ = false;
 }
 
 void CarbonVSTEditor::SetDefaultSize(int width, int height) {
@@ -80,7 +81,6 @@ bool CarbonVSTEditor::open(void* parent) {
         systemWindow = nullptr;
         return false;
     }
-    queueRequests_ = bridge->DeliversInputOnRenderThread();
     manager_->SetBridge(std::move(bridge));
     manager_->host = this;
     manager_->CreateRenderTask();
@@ -96,24 +96,27 @@ bool CarbonVSTEditor::open(void* parent) {
 }
 
 void CarbonVSTEditor::close() {
+    // A native dialog of this editor goes first; its modal loop returns
+    // when this call has, and finds the editor closed.
+    if (const std::uintptr_t dialog = openDialog_.exchange(0))
+        platform::endModalDialog(dialog);
     // A gesture cut short by the close still ends its host edit.
     if (manager_) {
-        // Input reaches the layout's Lua buttons on the render thread
-        // (Linux): it stops before the layout object goes, and a button's
-        // function that never returns is ended first.
+        // A Lua button's function that never returns is ended first: the
+        // render thread runs it.
         if (gui_)
             gui_->Interrupt();
         manager_->StopRenderTask();
         const int edit = manager_->editId.exchange(-1);
         gui_.reset();
         manager_.reset();
+        ++openings_;
         if (edit >= 0)
-            Request({HostRequest::kEnd, edit, 0, 0, 0});
+            Request({HostRequest::kEnd, edit});
     }
     gui_.reset();
     systemWindow = nullptr;
     idle();
-    queueRequests_ = false;
 }
 
 void CarbonVSTEditor::idle() {
@@ -122,34 +125,38 @@ void CarbonVSTEditor::idle() {
         std::lock_guard<std::mutex> guard(requestsMutex_);
         pending.swap(requests_);
     }
-    for (const HostRequest& request : pending)
-        Deliver(request);
+    for (const HostRequest& request : pending) {
+        if (!Deliver(request))
+            return;  // deleted meanwhile: nothing of this object is left
+    }
 }
 
 // ---- Host notifications ------------------------------------------------------------
 
-void CarbonVSTEditor::Request(const HostRequest& request) {
-    if (!queueRequests_) {
-        Deliver(request);
-        return;
-    }
-    std::lock_guard<std::mutex> guard(requestsMutex_);
-    // Only the latest value of a parameter matters to the host; a drag
-    // between two idle calls queues one entry per parameter.
-    if (request.kind == HostRequest::kAutomate && !requests_.empty()) {
-        HostRequest& last = requests_.back();
-        if (last.kind == HostRequest::kAutomate && last.index == request.index) {
-            last.value = request.value;
-            return;
+void CarbonVSTEditor::Request(HostRequest request) {
+    {
+        std::lock_guard<std::mutex> guard(requestsMutex_);
+        // Only the latest value of a parameter matters to the host; a drag
+        // between two turns queues one entry per parameter.
+        bool merged = false;
+        if (request.kind == HostRequest::kAutomate && !requests_.empty()) {
+            HostRequest& last = requests_.back();
+            if (last.kind == HostRequest::kAutomate && last.index == request.index) {
+                last.value = request.value;
+                merged = true;
+            }
         }
+        if (!merged)
+            requests_.push_back(std::move(request));
     }
-    requests_.push_back(request);
+    if (manager_ && manager_->Bridge())
+        manager_->Bridge()->RequestHostTurn();
 }
 
-void CarbonVSTEditor::Deliver(const HostRequest& request) {
+bool CarbonVSTEditor::Deliver(const HostRequest& request) {
     auto* host = static_cast<AudioEffectX*>(effect);
     if (!host)
-        return;
+        return true;
     switch (request.kind) {
         case HostRequest::kBegin:
             host->beginEdit(request.index);
@@ -161,21 +168,52 @@ void CarbonVSTEditor::Deliver(const HostRequest& request) {
             host->reportAutomation(request.index, request.value);
             break;
         case HostRequest::kSize:
+            if (manager_)
+                manager_->ResizeSurface(request.width, request.height);
             host->sizeWindow(request.width, request.height);
             break;
+        case HostRequest::kDialog:
+            return RunDialog(*request.dialog);
     }
+    return true;
+}
+
+bool CarbonVSTEditor::RunDialog(DialogRequest& dialog) {
+    if (!manager_ || dialogRunning_)
+        return true;  // closed since it was asked for, or one is open already
+    dialogRunning_ = true;
+    const std::shared_ptr<bool> alive = alive_;
+    const int opening = openings_;
+    Manager* manager = manager_.get();
+    RunNativeDialog(*manager, dialog, &openDialog_);
+    // Inside the modal loop the host may have closed the editor, or deleted
+    // the plug-in and this object with it.
+    if (!*alive)
+        return false;
+    dialogRunning_ = false;
+    openDialog_ = 0;
+    if (opening == openings_)
+        manager->ReleaseRendering();
+    return true;
+}
+
+bool CarbonVSTEditor::ShowDialog(const std::shared_ptr<DialogRequest>& dialog) {
+    HostRequest request{HostRequest::kDialog};
+    request.dialog = dialog;
+    Request(std::move(request));
+    return true;
 }
 
 void CarbonVSTEditor::BeginEdit(int index) {
-    Request({HostRequest::kBegin, index, 0, 0, 0});
+    Request({HostRequest::kBegin, index});
 }
 
 void CarbonVSTEditor::EndEdit(int index) {
-    Request({HostRequest::kEnd, index, 0, 0, 0});
+    Request({HostRequest::kEnd, index});
 }
 
 void CarbonVSTEditor::Automate(int index, float normalized) {
-    Request({HostRequest::kAutomate, index, normalized, 0, 0});
+    Request({HostRequest::kAutomate, index, normalized});
 }
 
 void CarbonVSTEditor::SizeWindow(int width, int height) {
@@ -184,66 +222,46 @@ void CarbonVSTEditor::SizeWindow(int width, int height) {
 
 // ---- Window input ------------------------------------------------------------------------
 
-Point CarbonVSTEditor::WindowToView(int x, int y) {
-    const int height =
-        manager_->Bridge() ? manager_->Bridge()->GetHeight() : manager_->height.load();
-    return {static_cast<float>(x), static_cast<float>(height - y)};
+void CarbonVSTEditor::Post(const InputEvent& event) {
+    if (manager_)
+        manager_->PostInput(event);
 }
 
 void CarbonVSTEditor::ButtonDown(int x, int y, int modifiers, int clickCount) {
-    if (!manager_)
-        return;
-    if (ManagerPlatformBridge* bridge = manager_->Bridge())
-        bridge->Focus();
-    // Before the Manager hears of it: a dialog opened by the press ends the
-    // gesture (ReleaseMouse) and keeps the release for itself.
-    buttonDown = true;
-    manager_->MouseDown(WindowToView(x, y), modifiers, clickCount);
+    InputEvent event{InputEvent::Kind::kButtonDown, x, y, modifiers};
+    event.clickCount = clickCount;
+    Post(event);
 }
 
 void CarbonVSTEditor::ButtonUp(int x, int y, int modifiers) {
-    if (!manager_)
-        return;
-    manager_->MouseUp(WindowToView(x, y), modifiers);
-    buttonDown = false;
+    Post(InputEvent(InputEvent::Kind::kButtonUp, x, y, modifiers));
 }
 
 void CarbonVSTEditor::PointerMoved(int x, int y, int modifiers) {
-    if (!manager_)
-        return;
-    if (buttonDown)
-        manager_->MouseDrag(WindowToView(x, y), modifiers);
-    else
-        manager_->MouseMove(WindowToView(x, y));
+    Post(InputEvent(InputEvent::Kind::kPointerMoved, x, y, modifiers));
 }
 
 void CarbonVSTEditor::Wheel(int x, int y, int modifiers, int delta) {
-    // A notch is a short vertical drag of the control under the pointer;
-    // with a button held the wheel is ignored.
-    if (!manager_ || buttonDown)
-        return;
-    Point p = WindowToView(x, y);
-    if (manager_->PanelWheel(p, delta))
-        return;
-    manager_->MouseDown(p, modifiers, 1);
-    p.y += static_cast<float>(delta) / 120.0f * 10.0f;
-    manager_->MouseDrag(p, modifiers);
-    manager_->MouseUp(p, modifiers);
+    InputEvent event{InputEvent::Kind::kWheel, x, y, modifiers};
+    event.delta = delta;
+    Post(event);
 }
 
 bool CarbonVSTEditor::Key(int character, int virtualKey) {
-    // An open dialog panel takes every key.
-    if (manager_ && manager_->PanelKey(character))
-        return true;
-    if (!manager_ || !manager_->keyFocus)
+    if (!manager_)
         return false;
-    manager_->NoteInput();
-    return manager_->keyFocus->KeyDown(character, character, virtualKey);
+    InputEvent event{InputEvent::Kind::kKey};
+    event.character = event.mappedCharacter = event.panelCharacter = character;
+    event.virtualKey = virtualKey;
+    // The answer is a forecast: the key is handled on the render thread,
+    // which may have moved the focus since.
+    const bool taken = manager_->TakesKey(character);
+    Post(event);
+    return taken;
 }
 
 void CarbonVSTEditor::FocusLost() {
-    if (manager_)
-        manager_->SetKeyFocus(nullptr);
+    Post(InputEvent(InputEvent::Kind::kFocusLost));
 }
 
 void CarbonVSTEditor::Moved(int x, int y) {
@@ -252,8 +270,7 @@ void CarbonVSTEditor::Moved(int x, int y) {
 }
 
 void CarbonVSTEditor::Exposed() {
-    if (manager_)
-        manager_->NoteInput();
+    Post(InputEvent(InputEvent::Kind::kExposed));
 }
 
 bool CarbonVSTEditor::WriteNextFrame(const char* path, int timeoutMs) {
@@ -263,6 +280,11 @@ bool CarbonVSTEditor::WriteNextFrame(const char* path, int timeoutMs) {
 long long CarbonVSTEditor::FramesDrawn() const {
     Manager* open = manager_.get();
     return open ? static_cast<long long>(open->FramesDrawn()) : 0;
+}
+
+long long CarbonVSTEditor::InputPending() const {
+    Manager* open = manager_.get();
+    return open ? static_cast<long long>(open->InputPosted() - open->InputHandled()) : 0;
 }
 
 // ---- Keys the host forwards ------------------------------------------------------------------
@@ -307,12 +329,16 @@ int CarbonVSTEditor::CharacterForHostKey(const VstKeyCode& key) {
 bool CarbonVSTEditor::onKeyDown(VstKeyCode& keyCode) {
     const int mapped = CharacterForHostKey(keyCode);
     const int character = mapped == 190 ? '.' : mapped;
-    if (manager_ && manager_->PanelKey(HostKeyForPanel(keyCode, character)))
-        return true;
-    if (!manager_ || !manager_->keyFocus)
+    // Keys the editor would not use stay with the host (a space for play).
+    if (!manager_ || !manager_->TakesKey(character))
         return false;
-    manager_->NoteInput();
-    return manager_->keyFocus->KeyDown(character, mapped, keyCode.virt);
+    InputEvent event{InputEvent::Kind::kKey};
+    event.character = character;
+    event.mappedCharacter = mapped;
+    event.virtualKey = keyCode.virt;
+    event.panelCharacter = HostKeyForPanel(keyCode, character);
+    Post(event);
+    return true;
 }
 
 }  // namespace QX

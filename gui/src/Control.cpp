@@ -104,8 +104,8 @@ void Control::MouseDown(Point, int, int) {
 }
 
 void Control::MouseUp(Point, int) {
-    // Exactly once per gesture, even when the Manager's own mouse-up
-    // bookkeeping runs on another thread.
+    // Exactly once per gesture: a dialog the press opened may have ended
+    // the edit already (Manager::CancelGesture).
     int expected = info.index;
     if (manager->editId.compare_exchange_strong(expected, -1) && manager->host != nullptr) {
         manager->host->EndEdit(info.index);

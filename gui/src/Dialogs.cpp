@@ -22,7 +22,7 @@ std::uintptr_t EditorWindow(Manager& manager) {
 }  // namespace
 
 void RunDialog(Manager& manager, const DialogTemplate& dialog,
-               std::unique_ptr<platform::DialogProcedure> procedure, std::uintptr_t owner) {
+               std::unique_ptr<platform::DialogProcedure> procedure, std::uintptr_t /*owner*/) {
     // The gesture that opened the dialog ends here: its mouse-up goes to the
     // dialog (or, on Windows, to nobody while the editor is disabled).
     manager.CancelGesture();
@@ -30,14 +30,26 @@ void RunDialog(Manager& manager, const DialogTemplate& dialog,
         manager.OpenPanel(std::make_unique<DialogPanel>(dialog, std::move(procedure)));
         return;
     }
-    manager.HoldRendering();
-    const int result = platform::runModalDialog(dialog.resourceId, owner, *procedure);
+    auto request = std::make_shared<DialogRequest>();
+    request->resourceId = dialog.resourceId;
+    request->caption = dialog.caption;
+    request->procedure = std::move(procedure);
+    if (manager.host && manager.host->ShowDialog(request))
+        return;
+    RunNativeDialog(manager, *request, nullptr);
     manager.ReleaseRendering();
+}
+
+int RunNativeDialog(Manager& manager, DialogRequest& dialog, std::atomic<std::uintptr_t>* shown) {
+    manager.HoldRendering();
+    const int result = platform::runModalDialog(dialog.resourceId, EditorWindow(manager),
+                                                *dialog.procedure, shown);
     if (result < 0) {
         platform::reportf(platform::ReportLevel::kError,
                           "failed to show the dialog \"%s\" (resource %d)", dialog.caption.c_str(),
                           dialog.resourceId);
     }
+    return result;
 }
 
 void ShowAboutDialog(Manager& manager) {

@@ -86,17 +86,14 @@ TextField::TextField(Manager* owner, int parameterIndex, float x, float y, float
 }
 
 std::string TextField::Text() const {
-    std::lock_guard<std::mutex> guard(textMutex_);
     return text;
 }
 
 bool TextField::Typing() const {
-    std::lock_guard<std::mutex> guard(textMutex_);
     return cursor >= 0;
 }
 
 float TextField::Step() const {
-    std::lock_guard<std::mutex> guard(textMutex_);
     if (isLetter(text[0]))
         return 1;
     // The last decimal mark, a point or (in a text from a host's locale) a
@@ -119,11 +116,7 @@ void TextField::MouseDown(Point p, int modifiers, int clickCount) {
 bool TextField::KeyDown(int character, int /*mappedCharacter*/, int /*virtualKey*/) {
     float step = 0;
     bool commit = false;
-    bool used;
-    {
-        std::lock_guard<std::mutex> guard(textMutex_);
-        used = KeyDownLocked(character, commit, step);
-    }
+    const bool used = Type(character, commit, step);
     if (commit) {
         const std::string typed = Text();
         float value = 0;
@@ -135,7 +128,24 @@ bool TextField::KeyDown(int character, int /*mappedCharacter*/, int /*virtualKey
     return used;
 }
 
-bool TextField::KeyDownLocked(int character, bool& commit, float& stepBy) {
+bool TextField::UsesKey(int character) {
+    switch (character) {
+        case kKeyReturn:
+        case 3:
+        case kKeyBackspace:
+        case kKeyLeft:
+        case kKeyDown:
+        case kKeyRight:
+        case kKeyUp:
+        case '-':
+        case '.':
+            return true;
+        default:
+            return character >= '0' && character <= '9';
+    }
+}
+
+bool TextField::Type(int character, bool& commit, float& stepBy) {
     const bool typing = cursor >= 0;
     switch (character) {
         case kKeyReturn:
@@ -198,14 +208,12 @@ void TextField::SetValue(float value) {
     int expected = info.index;
     if (manager->editId.compare_exchange_strong(expected, -1) && manager->host)
         manager->host->EndEdit(info.index);
-    std::lock_guard<std::mutex> guard(textMutex_);
     cursor = -1;
     lastCursor = -1;
     lastValue = 1e30f;
 }
 
 void TextField::FocusLost() {
-    std::lock_guard<std::mutex> guard(textMutex_);
     cursor = -1;
     lastCursor = -1;
     lastValue = 1e30f;
@@ -225,7 +233,6 @@ void TextField::FormatValue(float value) {
 }
 
 void TextField::RefreshText() {
-    std::lock_guard<std::mutex> guard(textMutex_);
     if (cursor < 0) {
         const float value = Value();
         if (value != lastValue) {

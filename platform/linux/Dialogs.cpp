@@ -8,8 +8,11 @@ bool hasNativeDialogs() {
     return false;
 }
 
-int runModalDialog(int /*resourceId*/, std::uintptr_t /*owner*/, DialogProcedure& /*procedure*/) {
+int runModalDialog(int /*resourceId*/, std::uintptr_t /*owner*/, DialogProcedure& /*procedure*/,
+                   std::atomic<std::uintptr_t>* /*shown*/) {
     return -1;
 }
+
+void endModalDialog(std::uintptr_t /*dialog*/) {}
 
 }  // namespace platform

@@ -79,4 +79,8 @@ int windowSystemObjectCount() {
     return count;
 }
 
+bool callFromThisThreadsMessageLoop(int, void (*)(void*), void*) {
+    return false;
+}
+
 }  // namespace platform::testsupport

@@ -137,6 +137,7 @@ private:
 struct DialogContext {
     DialogProcedure* procedure = nullptr;
     Win32DialogWindow* window = nullptr;
+    std::atomic<std::uintptr_t>* shown = nullptr;
 };
 
 DialogEvent eventFor(int id, int code, HWND control) {
@@ -166,6 +167,8 @@ INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
             auto* context = reinterpret_cast<DialogContext*>(lParam);
             SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(context));
             context->window->Attach(dialog);
+            if (context->shown != nullptr)
+                context->shown->store(reinterpret_cast<std::uintptr_t>(dialog));
             context->procedure->Init(*context->window);
             return TRUE;
         }
@@ -190,13 +193,24 @@ bool hasNativeDialogs() {
     return true;
 }
 
-int runModalDialog(int resourceId, std::uintptr_t owner, DialogProcedure& procedure) {
+int runModalDialog(int resourceId, std::uintptr_t owner, DialogProcedure& procedure,
+                   std::atomic<std::uintptr_t>* shown) {
     Win32DialogWindow window(nullptr);
-    DialogContext context{&procedure, &window};
+    DialogContext context{&procedure, &window, shown};
     const INT_PTR result = DialogBoxParamA(dialogInstance(), MAKEINTRESOURCEA(resourceId),
                                            reinterpret_cast<HWND>(owner), dialogProc,
                                            reinterpret_cast<LPARAM>(&context));
+    if (shown != nullptr)
+        shown->store(0);
     return result == -1 ? -1 : static_cast<int>(result);
+}
+
+void endModalDialog(std::uintptr_t dialog) {
+    HWND window = reinterpret_cast<HWND>(dialog);
+    if (window == nullptr || !IsWindow(window))
+        return;
+    SetWindowLongPtrA(window, DWLP_USER, 0);
+    EndDialog(window, kDialogCancel);
 }
 
 }  // namespace platform

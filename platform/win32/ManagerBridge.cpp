@@ -97,6 +97,11 @@ int characterForVirtualKey(WPARAM key) {
     }
 }
 
+// Asked for by other threads, done by the window's own: SetFocus works
+// only there, and the host hears from the editor only there.
+constexpr UINT kTakeFocusMessage = WM_APP + 1;
+constexpr UINT kHostTurnMessage = WM_APP + 2;
+
 LRESULT CALLBACK editorWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NCCREATE) {
         // From the first message on, so that the creation's own move reaches
@@ -156,6 +161,12 @@ LRESULT CALLBACK editorWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
         case WM_KILLFOCUS:
             events->FocusLost();
             break;
+        case kTakeFocusMessage:
+            SetFocus(window);
+            return 0;
+        case kHostTurnMessage:
+            events->HostTurn();
+            return 0;
         case WM_ERASEBKGND:
             // The render thread paints every pixel; erasing would flicker.
             return 0;
@@ -286,7 +297,15 @@ public:
 
     void SwapBuffers() override { ::SwapBuffers(windowDC); }
 
-    void Focus() override { SetFocus(window); }
+    void Focus() override {
+        if (window != nullptr)
+            PostMessageA(window, kTakeFocusMessage, 0, 0);
+    }
+
+    void RequestHostTurn() override {
+        if (window != nullptr)
+            PostMessageA(window, kHostTurnMessage, 0, 0);
+    }
 
     bool IsVisible() override {
         if (window == nullptr)
@@ -380,7 +399,7 @@ private:
     }
 
     std::uint8_t* pixels = nullptr;
-    // Written by SetSize on the input thread, read by the render thread.
+    // Written by SetSize on the host's thread, read by the render thread.
     std::atomic<int> width{0}, height{0};
     HWND window;
     HWND parent;

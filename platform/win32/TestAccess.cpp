@@ -5,7 +5,9 @@
 #include <tlhelp32.h>
 
 #include <cstdlib>
+#include <map>
 #include <string>
+#include <utility>
 
 #include "win32/RegistryKey.h"
 
@@ -53,6 +55,31 @@ int openHandleCount() {
 int windowSystemObjectCount() {
     return static_cast<int>(GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS) +
                             GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS));
+}
+
+namespace {
+
+// Timers of this thread by id: a thread timer's procedure gets no context.
+thread_local std::map<UINT_PTR, std::pair<void (*)(void*), void*>> pendingCalls;
+
+void CALLBACK callPending(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    const auto found = pendingCalls.find(id);
+    if (found == pendingCalls.end())
+        return;
+    const auto [call, context] = found->second;
+    pendingCalls.erase(found);
+    call(context);
+}
+
+}  // namespace
+
+bool callFromThisThreadsMessageLoop(int milliseconds, void (*call)(void*), void* context) {
+    const UINT_PTR id = SetTimer(nullptr, 0, static_cast<UINT>(milliseconds), callPending);
+    if (id == 0)
+        return false;
+    pendingCalls[id] = {call, context};
+    return true;
 }
 
 }  // namespace platform::testsupport

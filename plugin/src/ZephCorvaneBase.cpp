@@ -135,6 +135,8 @@ VstIntPtr ZephCorvaneBase::vendorSpecific(VstInt32 index, VstIntPtr value, void*
     auto* frames = dynamic_cast<EditorFrameWriter*>(editor);
     if (index == kVendorEditorFramesDrawn)
         return frames ? static_cast<VstIntPtr>(frames->FramesDrawn()) : 0;
+    if (index == kVendorEditorInputPending)
+        return frames ? static_cast<VstIntPtr>(frames->InputPending()) : 0;
     if (index != kVendorWriteEditorFrame || ptr == nullptr)
         return 0;
     const int timeout = value > 0 && value < 60000 ? static_cast<int>(value) : 5000;

@@ -103,8 +103,6 @@ public:
             log.push_back(entry);
     }
     void SizeWindow(int, int) override {}
-    void CaptureMouse() override {}
-    void ReleaseMouse() override {}
     std::vector<std::string> log;
 };
 

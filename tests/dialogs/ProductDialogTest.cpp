@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <future>
 #include <thread>
@@ -191,6 +192,49 @@ TEST_F(ProductDialogs, PrefsOpensAboutWhoseOkWritesThePort) {
         EXPECT_FALSE(ShowsPanel(QX::AboutDialogTemplate(), 150, 60, "product-after-about"));
     }
     EXPECT_EQ(platform::readIntPreference(platform::kPrefOscBasePort, -1), 9100);
+}
+
+// Windows: the host closes the editor and then the plug-in from inside the
+// About dialog's modal loop, as when the user closes a floating window while
+// the dialog is open. The dialog ends first, and nothing freed is used when
+// its loop returns.
+TEST_F(ProductDialogs, ClosingThePlugInWhileAboutIsOpenEndsTheDialogFirst) {
+    if (!platform::hasNativeDialogs())
+        GTEST_SKIP() << "Linux draws its dialogs inside the editor";
+    ASSERT_TRUE(OpenEditor());
+    struct Closing {
+        host::VstHost* host;
+        bool* editorOpen;
+        std::atomic<bool> dialogShown{false};
+        bool closed = false;
+        void (*again)(void*) = nullptr;
+    } closing{&host_, &open_};
+    // From the thread's message loop, which is the dialog's once it is open.
+    closing.again = [](void* context) {
+        auto* c = static_cast<Closing*>(context);
+        if (!c->dialogShown.load()) {
+            platform::testsupport::callFromThisThreadsMessageLoop(50, c->again, c);
+            return;
+        }
+        c->host->dispatch(effEditClose);
+        *c->editorOpen = false;
+        c->host->close();
+        c->closed = true;
+    };
+    ASSERT_TRUE(platform::testsupport::callFromThisThreadsMessageLoop(50, closing.again, &closing));
+    auto watched = std::async(std::launch::async, [&] {
+        auto about = DialogDriver::WaitFor("About", 10000);
+        ASSERT_TRUE(about) << "no About dialog";
+        closing.dialogShown = true;
+        EXPECT_TRUE(about->WaitClosed(10000)) << "the dialog outlived its plug-in";
+    });
+    window_->Click(static_cast<int>(spots_.prefs.x),
+                   designHeight_ - static_cast<int>(spots_.prefs.y), 1, 0);
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!closing.closed && std::chrono::steady_clock::now() < giveUp)
+        window_->PumpEvents(20);
+    watched.get();
+    EXPECT_TRUE(closing.closed);
 }
 
 TEST_F(ProductDialogs, TheSourceFieldAndBrowseOpenTheirDialogsAndTheFieldFollows) {

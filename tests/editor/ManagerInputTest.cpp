@@ -12,6 +12,7 @@
 #include "gui/Control.h"
 #include "gui/Group.h"
 #include "gui/Manager.h"
+#include "gui/TextField.h"
 #include "platform/Preferences.h"
 
 namespace {
@@ -49,8 +50,6 @@ public:
     void SizeWindow(int w, int h) override {
         log.push_back("size " + std::to_string(w) + "x" + std::to_string(h));
     }
-    void CaptureMouse() override {}
-    void ReleaseMouse() override {}
     std::vector<std::string> log;
 };
 
@@ -124,7 +123,9 @@ TEST_F(ManagerInput, CornerTriangleResizesKeepingTheAspectWithinLimits) {
     manager->MouseDrag({1095, 3}, 0);  // wider: capped at 1024
     EXPECT_EQ(manager->width, 1024);
     EXPECT_EQ(manager->height, 460);
-    EXPECT_EQ(bridge->width, 1024);
+    // The window is the host's thread's to resize: it hears of the size.
+    EXPECT_EQ(host.log.back(), "size 1024x460");
+    EXPECT_EQ(bridge->width, 1000);
     // Much taller: the height caps the width first.
     manager->MouseDrag({995, -300}, 0);
     EXPECT_EQ(manager->width, 1024);
@@ -175,16 +176,20 @@ TEST_F(ManagerInput, HoverTracksTheInnermostElementAndLeavesIt) {
     EXPECT_TRUE(manager->hoverBoxes.empty());
 }
 
-// The editor's side of the window events: y flipped with the window height,
-// a double-click once with count 2, the wheel as a 10-unit drag only while no
-// button is held.
+// The editor's side of the window events, queued and handled in order: y
+// flipped with the window height, a double-click once with count 2, the
+// wheel as a 10-unit drag only while no button is held.
 class EditorEvents : public QX::CarbonVSTEditor {
 public:
     explicit EditorEvents(QX4Controller::ZephCorvane* plugin) : QX::CarbonVSTEditor(plugin) {}
     void createManager() override {}
     void createGui() override {}
     void adopt(std::unique_ptr<QX::Manager> m) { manager_ = std::move(m); }
-    std::unique_ptr<QX::Manager> release() { return std::move(manager_); }
+    std::unique_ptr<QX::Manager> release() {
+        // No render thread here: the test takes its turn.
+        manager_->HandleQueuedInput();
+        return std::move(manager_);
+    }
 };
 
 TEST_F(ManagerInput, WindowEventsBecomeBottomUpPointsAndWheelDrags) {
@@ -205,6 +210,52 @@ TEST_F(ManagerInput, WindowEventsBecomeBottomUpPointsAndWheelDrags) {
                                               "drag 200,130 0", "up 200,130 0", "down 150,150 1",
                                               "up 150,150 0"}));
     EXPECT_EQ(bridge->focusCalls, 2);
+}
+
+TEST_F(ManagerInput, HostKeysAreTakenOnlyWhileAFieldTypesThem) {
+    auto* field = new QX::TextField(manager.get(), kParamSwing, 400, 100, 80, 20, "%.2f");
+    manager->root->Add(field);
+    EditorEvents editor(plugin.get());
+    editor.adopt(std::move(manager));
+    auto hostKey = [&](int character, int virt = 0) {
+        VstKeyCode code{character, static_cast<unsigned char>(virt), 0};
+        return editor.onKeyDown(code);
+    };
+    EXPECT_FALSE(hostKey('5'));  // nothing has the focus: the host keeps its keys
+    editor.ButtonDown(410, 450 - 110, 0, 1);
+    editor.ButtonUp(410, 450 - 110, 0);
+    editor.manager()->HandleQueuedInput();
+    EXPECT_TRUE(hostKey('5'));
+    EXPECT_TRUE(hostKey(0, VKEY_RETURN));
+    EXPECT_FALSE(hostKey(' '));  // play/stop stays the host's
+    EXPECT_FALSE(hostKey('a'));
+    editor.manager()->HandleQueuedInput();
+    EXPECT_NEAR(plugin->getParameterNative(kParamSwing), 5.0f, 1e-4f);
+    editor.FocusLost();
+    manager = editor.release();
+    EXPECT_FALSE(manager->TakesKey('5'));
+}
+
+TEST(InputQueue, MovementsMergeAndAFullQueueDropsWhatComesLast) {
+    using Kind = QX::InputEvent::Kind;
+    QX::InputQueue queue;
+    queue.Push(QX::InputEvent(Kind::kButtonDown, 1, 1));
+    for (int x = 0; x < 1000; ++x)
+        queue.Push(QX::InputEvent(Kind::kPointerMoved, x, 1));
+    queue.Push(QX::InputEvent(Kind::kPointerMoved, 5, 5, QX::kModifierShift));
+    std::vector<QX::InputEvent> taken;
+    queue.TakeAll(taken);
+    ASSERT_EQ(taken.size(), 3u);
+    EXPECT_EQ(taken[1].x, 999);
+    EXPECT_EQ(taken[2].modifiers, QX::kModifierShift);
+    EXPECT_EQ(queue.Accepted(), 3u);
+
+    for (std::size_t i = 0; i < QX::InputQueue::kCapacity + 10; ++i)
+        queue.Push(QX::InputEvent(i % 2 ? Kind::kButtonUp : Kind::kButtonDown));
+    queue.TakeAll(taken);
+    EXPECT_EQ(taken.size(), QX::InputQueue::kCapacity);
+    EXPECT_EQ(taken.front().kind, Kind::kButtonDown);
+    EXPECT_EQ(queue.Dropped(), 10u);
 }
 
 TEST(HostKeys, NumericPadAndEditingKeysBecomeCharacters) {

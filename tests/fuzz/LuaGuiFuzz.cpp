@@ -48,8 +48,6 @@ public:
     void EndEdit(int) override {}
     void Automate(int, float) override {}
     void SizeWindow(int, int) override {}
-    void CaptureMouse() override {}
-    void ReleaseMouse() override {}
 };
 
 class QuietGui : public QX::PluginLuaGui {

@@ -38,8 +38,6 @@ public:
         calls.push_back({HostCall::kAutomate, index, value});
     }
     void SizeWindow(int, int) override { calls.push_back({HostCall::kSize, -1, 0}); }
-    void CaptureMouse() override {}
-    void ReleaseMouse() override {}
     int Count(HostCall::Kind kind, int index) const;
 
     std::vector<HostCall> calls;

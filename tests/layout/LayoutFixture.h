@@ -61,8 +61,6 @@ public:
     void EndEdit(int index) override { calls.push_back({HostCall::kEnd, index}); }
     void Automate(int index, float) override { calls.push_back({HostCall::kAutomate, index}); }
     void SizeWindow(int, int) override {}
-    void CaptureMouse() override {}
-    void ReleaseMouse() override {}
     std::vector<HostCall> calls;
 };
 

@@ -5,8 +5,7 @@
 // are drawn in one batched text pass; the buttons themselves are translucent
 // fills whose colour glides towards a target every frame.
 //
-// Pointer input runs on the input thread, Idle and drawing on the render
-// thread.
+// Pointer input, Idle and drawing run on the render thread.
 
 #include <atomic>
 #include <cstdint>

@@ -1,13 +1,17 @@
 #pragma once
 // The editor the host sees: reports the size, opens the child window inside
-// the host's window with a Manager drawing into it, routes the window
-// system's input and the host's keys to the Manager, and closes again.
+// the host's window with a Manager drawing into it, queues the window
+// system's input and the host's keys for the Manager's render thread, and
+// closes again.
 //
-// Host notifications from gestures (begin/end edit, automation, window
-// size) are made on the host's user-interface thread: directly where input
-// arrives there (Windows), otherwise queued and handed over in idle().
+// What the render thread asks of the host (begin/end edit, automation, the
+// window's size, native dialogs) waits in one queue that the host's
+// user-interface thread empties: in idle() and, on Windows, in the window's
+// own turns (HostTurn).
 
+#include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -69,22 +73,20 @@ public:
 
     bool WriteNextFrame(const char* path, int timeoutMs) override;
     long long FramesDrawn() const override;
+    long long InputPending() const override;
 
     // The size handed to the host before a Manager exists.
     void SetDefaultSize(int width, int height);
     Manager* manager() const { return manager_.get(); }
 
-    // ---- ManagerHost (input thread) -------------------------------------------
+    // ---- ManagerHost (render thread) -------------------------------------------
     void BeginEdit(int index) override;
     void EndEdit(int index) override;
     void Automate(int index, float normalized) override;
     void SizeWindow(int width, int height) override;
-    void CaptureMouse() override {}
-    // The gesture is over, whether or not its button-up came: a modal
-    // dialog opened by a press takes the release for itself.
-    void ReleaseMouse() override { buttonDown = false; }
+    bool ShowDialog(const std::shared_ptr<DialogRequest>& dialog) override;
 
-    // ---- EditorWindowEvents (input thread) ---------------------------------------
+    // ---- EditorWindowEvents (window system's thread) ------------------------------
     void ButtonDown(int x, int y, int modifiers, int clickCount) override;
     void ButtonUp(int x, int y, int modifiers) override;
     void PointerMoved(int x, int y, int modifiers) override;
@@ -93,6 +95,7 @@ public:
     void FocusLost() override;
     void Moved(int x, int y) override;
     void Exposed() override;
+    void HostTurn() override { idle(); }
 
     // Maps a host key code (effEditKeyDown) to the character an element gets.
     static int CharacterForHostKey(const VstKeyCode& key);
@@ -101,23 +104,38 @@ protected:
     std::unique_ptr<Manager> manager_;
     std::unique_ptr<GuiBuilder> gui_;
     int windowX = 0, windowY = 0;
-    bool buttonDown = false;
     ERect rect{};
 
 private:
     struct HostRequest {
-        enum Kind { kBegin, kEnd, kAutomate, kSize } kind;
-        int index;
-        float value;
-        int width, height;
+        enum Kind { kBegin, kEnd, kAutomate, kSize, kDialog } kind;
+        HostRequest(Kind kind, int index = 0, float value = 0, int width = 0, int height = 0)
+            : kind(kind), index(index), value(value), width(width), height(height) {}
+        int index = 0;
+        float value = 0;
+        int width = 0, height = 0;
+        std::shared_ptr<DialogRequest> dialog;
     };
-    void Deliver(const HostRequest& request);
-    void Request(const HostRequest& request);
-    Point WindowToView(int x, int y);
+    // [ui-thread] False when the editor itself is gone after the request
+    // (the host deleted the plug-in from inside a dialog's modal loop).
+    bool Deliver(const HostRequest& request);
+    bool RunDialog(DialogRequest& dialog);
+    // [any thread but audio]
+    void Request(HostRequest request);
+    void Post(const InputEvent& event);
 
     std::mutex requestsMutex_;
     std::vector<HostRequest> requests_;
-    bool queueRequests_ = false;
+    // The native dialog open now, 0 when none: one at a time, and closing
+    // the editor ends it first.
+    std::atomic<std::uintptr_t> openDialog_{0};
+    bool dialogRunning_ = false;
+    // Counts closings: a dialog that outlived its editor's Manager leaves
+    // the next one alone.
+    int openings_ = 0;
+    // Cleared when this object goes: a dialog's modal loop, inside which the
+    // host may delete the plug-in, checks it before touching anything.
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 }  // namespace QX

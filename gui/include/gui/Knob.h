@@ -4,8 +4,8 @@
 // drawn by one renderer (KnobRenderers.h), which holds one vertex array for
 // all of them.
 //
-// Gestures run on the input thread and change the parameter only through
-// Control::SetPosition / SetValue; Idle and drawing run on the render thread.
+// Gestures, Idle and drawing run on the render thread; gestures change the
+// parameter only through Control::SetPosition / SetValue.
 
 #include "gui/Control.h"
 

@@ -6,11 +6,12 @@
 // element tree, bracketing parameter gestures with the host's begin/end
 // edit.
 //
-// Threads: the input thread (Windows: the host's user-interface thread;
-// Linux: the render thread, which reads the window's X connection) and the
-// render thread share the element tree and the single words below without a
-// lock. Construction, the layout script and destruction run on the
-// user-interface thread. The only lock is the font lock.
+// Threads: the render thread owns the element tree. Input reaches it as
+// InputEvent values through the input queue (EditorInput.h), whichever
+// thread the window system or the host used; what the tree asks of the host
+// leaves through ManagerHost, whose calls the editor queues for the host's
+// user-interface thread. Construction, the layout script and destruction
+// run on the user-interface thread while no render thread runs.
 
 #include <atomic>
 #include <condition_variable>
@@ -23,11 +24,16 @@
 #include <thread>
 #include <vector>
 
+#include "gui/EditorInput.h"
 #include "gui/Geometry.h"
 #include "gui/TextRun.h"
 
 class ZephCorvaneBase;
 struct MidiHistory;
+
+namespace platform {
+class DialogProcedure;
+}
 
 namespace QX {
 
@@ -49,8 +55,18 @@ struct ParameterInfo {
     ZephCorvaneBase* plugin = nullptr;
 };
 
+// A native modal dialog (Windows) to be run by the host's user-interface
+// thread: the thread that owns the editor's window must run it, and the
+// render thread goes on drawing meanwhile.
+struct DialogRequest {
+    int resourceId = 0;
+    std::string caption;
+    std::unique_ptr<platform::DialogProcedure> procedure;
+};
+
 // What the Manager asks of the editor that hosts it. Calls come from the
-// input thread; the editor decides when they reach the host.
+// render thread; the editor hands them to the host on its user-interface
+// thread.
 class ManagerHost {
 public:
     virtual ~ManagerHost() = default;
@@ -58,10 +74,14 @@ public:
     virtual void EndEdit(int index) = 0;
     // A control changed a parameter (already set in the plug-in).
     virtual void Automate(int index, float normalized) = 0;
-    // The corner drag resized the window to (width, height) pixels.
+    // The corner drag resized the editor to (width, height) pixels: the
+    // window is to be made that size (Manager::ResizeSurface) and the host
+    // told.
     virtual void SizeWindow(int width, int height) = 0;
-    virtual void CaptureMouse() = 0;
-    virtual void ReleaseMouse() = 0;
+    // Takes `dialog` to run it on the host's user-interface thread; false
+    // leaves it to the caller, which runs it at once (a Manager without an
+    // editor, in tests).
+    virtual bool ShowDialog(const std::shared_ptr<DialogRequest>& /*dialog*/) { return false; }
 };
 
 // Six auto-reset events that wake the render thread.
@@ -127,8 +147,27 @@ public:
     // Asks for the cached layer to be drawn again.
     void Redraw() { SetEvent(RenderEvents::kRedraw); }
 
-    // ---- Input (input thread) -----------------------------------------------------
-    // Points in window units, origin bottom left, y up.
+    // ---- Input ---------------------------------------------------------------------------
+    // [any thread but audio] Queues `event` for the render thread and wakes
+    // it.
+    void PostInput(const InputEvent& event);
+    // [any-thread] Whether a key would be used if it came now: a panel is
+    // open, or the focused text field types `character`. Hosts act on the
+    // keys an editor does not use (a space for play).
+    bool TakesKey(int character) const;
+    // [any-thread] Input events queued, and those the render thread has
+    // handled: a test waits until the two agree.
+    std::uint64_t InputPosted() const { return input_.Accepted(); }
+    std::uint64_t InputHandled() const { return inputHandled_.load(std::memory_order_acquire); }
+    // [render-thread] Handles every queued event, in order.
+    void HandleQueuedInput();
+    void HandleInput(const InputEvent& event);
+    // [ui-thread] Makes the window `width` x `height` pixels, as the corner
+    // drag asked through ManagerHost::SizeWindow.
+    void ResizeSurface(int width, int height);
+
+    // [render-thread] The calls input events end in. Points in window
+    // units, origin bottom left, y up.
     void MouseMove(Point p);
     void MouseDown(Point p, int modifiers, int clickCount);
     void MouseDrag(Point p, int modifiers);
@@ -139,7 +178,7 @@ public:
     // Ends the pointer gesture in progress without its mouse-up (and the
     // host edit it began): a modal dialog takes the pointer.
     void CancelGesture();
-    // [window thread] While held (a native modal dialog is open), the render
+    // [ui-thread] While held (a native modal dialog is open), the render
     // thread leaves the window's GL alone: no frames, and the cached layer
     // and the context are brought up to date only after the release. Hold
     // returns once a frame under way has ended.
@@ -150,13 +189,13 @@ public:
     void SetParameterFromEditor(int index, float plainValue);
 
     // ---- Modal panel: the editor's own dialogs (see DialogPanel.h) --------------------
-    // [input thread] Lays `panel` out for the design size, lets its procedure
+    // [render-thread] Lays `panel` out for the design size, lets its procedure
     // fill it and shows it over the editor; until the procedure ends it,
     // every pointer and key input goes to the panel. Returns at once. While
     // one panel is open another is not opened.
     void OpenPanel(std::unique_ptr<DialogPanel> panel);
     bool PanelOpen() const;
-    // [input thread] A key or a wheel turn for the open panel; false when
+    // [render-thread] A key or a wheel turn for the open panel; false when
     // none is open (the editor then handles it as usual).
     bool PanelKey(int character);
     bool PanelWheel(Point p, int delta);
@@ -277,6 +316,10 @@ protected:
     bool FrameRequested();
     void ResizeDrag(Point p);
     void WriteRequestedFrame();
+    // Client pixels of the window (y down) to the Manager's points.
+    Point WindowToView(int x, int y) const;
+    // Tells posting threads who takes keys now (TakesKey).
+    void PublishKeyTaker();
     // The cached layer's quad over the whole window.
     void DrawUIQuad();
     // [render-thread] The open panel over everything else.
@@ -291,6 +334,15 @@ private:
     std::atomic<std::uint64_t> framesDrawn_{0};
     std::atomic<std::uint32_t> inputSerial_{0};
     std::uint32_t drawnInputSerial_ = 0;
+
+    InputQueue input_;
+    std::vector<InputEvent> takenInput_;
+    std::atomic<std::uint64_t> inputHandled_{0};
+    enum KeyTaker { kNobody, kFocusedField, kOpenPanel };
+    std::atomic<int> keyTaker_{kNobody};
+    // A button is held: movements are drags. Ends with the button-up, or
+    // when a dialog takes the gesture.
+    bool buttonDown_ = false;
     std::vector<float> drawnParameters_;
     std::int32_t drawnHistory_[5] = {-1, -1, -1, -1, -1};
     int cachedInfoId_ = -1;
@@ -307,8 +359,7 @@ private:
     std::condition_variable threadEnded_;
     bool threadHasEnded_ = false;
 
-    // Guards panel_: input may come from two threads (the window's and the
-    // host's keys), drawing from the render thread.
+    // Guards panel_ for WithPanel, which tests call from their own thread.
     mutable std::mutex panelMutex_;
     std::unique_ptr<DialogPanel> panel_;
     std::map<int, Font*> dialogFonts_;

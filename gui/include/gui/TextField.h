@@ -30,6 +30,9 @@ public:
 
     void MouseDown(Point p, int modifiers, int clickCount) override;
     bool KeyDown(int character, int mappedCharacter, int virtualKey) override;
+    // Whether KeyDown uses `character`: digits, '.', '-', Return, Backspace
+    // and the arrows. Other keys are left to the host.
+    static bool UsesKey(int character);
     void FocusLost() override;
     // [render-thread] RefreshText(), then DrawField().
     void Draw() override;
@@ -58,14 +61,12 @@ public:
     float textWidth = 0;
 
 protected:
-    // Fetches the display text of `value` into `text` (lock held).
+    // Fetches the display text of `value` into `text`.
     void FormatValue(float value);
-    bool KeyDownLocked(int character, bool& commit, float& stepBy);
+    // Types `character` into `text`; `commit` when the typed text is to be
+    // set, `stepBy` for the arrows.
+    bool Type(int character, bool& commit, float& stepBy);
 
-    // The input thread types into `text` while the render thread may
-    // rebuild it from the value (Windows delivers input on the host's
-    // thread); the short lock keeps the two from interleaving.
-    mutable std::mutex textMutex_;
     TextRun run_;
     std::string drawnText_;
 };

@@ -2,9 +2,8 @@
 // The element tree: everything drawn in the editor apart from the banner and
 // the tooltip. Elements are created by the layout script on the
 // user-interface thread before the render task starts; the Manager owns and
-// deletes them. Pointer and key operations run on the input thread, Idle and
-// drawing on the render thread; the single words they share are written by
-// one side only.
+// deletes them. Pointer and key operations, Idle and drawing all run on the
+// render thread (input reaches it through the Manager's input queue).
 
 #include "gui/Geometry.h"
 

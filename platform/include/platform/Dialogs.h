@@ -10,6 +10,7 @@
 //   none, and a plug-in must not bring its own); the editor draws the
 //   dialog itself as a modal panel over its window (gui/DialogPanel.h).
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -72,6 +73,14 @@ bool hasNativeDialogs();
 // by the native window `owner` (an HWND; 0 for none), until the procedure
 // ends it. Returns the result given to End, or -1 when the dialog could not
 // be shown (no such resource, no native dialogs).
-int runModalDialog(int resourceId, std::uintptr_t owner, DialogProcedure& procedure);
+// While the dialog is open, `shown` (when given) holds its native window.
+int runModalDialog(int resourceId, std::uintptr_t owner, DialogProcedure& procedure,
+                   std::atomic<std::uintptr_t>* shown = nullptr);
+
+// [ui-thread] Ends the dialog whose window runModalDialog gave through
+// `shown`: its procedure hears nothing more, and runModalDialog returns
+// kDialogCancel once the message being handled now has been handled. For an
+// editor closed while its dialog is open.
+void endModalDialog(std::uintptr_t dialog);
 
 }  // namespace platform

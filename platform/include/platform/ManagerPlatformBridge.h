@@ -25,7 +25,7 @@ inline constexpr int kKeyDown = 31;
 
 // What the window system tells the editor. Positions are client pixels of
 // the child window with y running downwards, as the window system gives
-// them; the editor turns them into the Manager's bottom-up points.
+// them. The editor only queues them for its render thread.
 // Windows: called on the host's user-interface thread (window procedure).
 // Linux: called on the render thread, which owns the editor's X connection,
 // from inside WaitForInput.
@@ -47,6 +47,9 @@ public:
     // Part of the window must be drawn again (X keeps no copy of a covered
     // window); an editor that skips unchanged frames draws the next one.
     virtual void Exposed() {}
+    // [ui-thread] Windows: the window's thread, which is the host's, has a
+    // turn for what the editor asked of the host (RequestHostTurn).
+    virtual void HostTurn() {}
 };
 
 // Where and how big the child window is made.
@@ -74,13 +77,18 @@ public:
     // connection.
     virtual void Destroy() = 0;
     virtual void SwapBuffers() = 0;
-    // [input thread] Takes the keyboard focus.
+    // [any thread but audio] Takes the keyboard focus (done by the thread
+    // that owns the window).
     virtual void Focus() = 0;
-    // [input thread] Resizes the child window (and on Windows the host's
+    // [ui-thread] Resizes the child window (and on Windows the host's
     // window by the same amount).
     virtual void SetSize(int width, int height) = 0;
-    // [input thread] The child window's outer height in pixels.
+    // [any thread but audio] The child window's outer height in pixels.
     virtual int GetHeight() = 0;
+    // [any thread but audio] Windows: has the window's thread call
+    // EditorWindowEvents::HostTurn soon. Linux: nothing (the host's idle
+    // calls are the turns).
+    virtual void RequestHostTurn() {}
     // [render-thread] False while nobody can see the window: the host hid
     // or minimised its window (many hosts hide an editor instead of closing
     // it), so frames drawn now would be thrown away.

@@ -10,6 +10,9 @@
 inline constexpr VstInt32 kVendorWriteEditorFrame = 0x74764652;  // 'tvFR'
 // Answers the number of frames the open editor has drawn (0 when closed).
 inline constexpr VstInt32 kVendorEditorFramesDrawn = 0x74764643;  // 'tvFC'
+// Answers how many input events the open editor has queued and not yet
+// handled: a host that sent input waits for 0, then for a frame drawn.
+inline constexpr VstInt32 kVendorEditorInputPending = 0x74764950;  // 'tvIP'
 
 class EditorFrameWriter {
 public:
@@ -18,4 +21,5 @@ public:
     virtual bool WriteNextFrame(const char* path, int timeoutMs) = 0;
     // [any-thread]
     virtual long long FramesDrawn() const = 0;
+    virtual long long InputPending() const = 0;
 };

@@ -17,9 +17,9 @@
 //   - the host's user-interface thread: construction, the scripts, fonts,
 //     createUI and the window size, all before the editor's render thread
 //     starts;
-//   - the editor's input thread, while a Lua button's function runs (the
-//     user-interface thread on Windows, the render thread on Linux). The
-//     editor stops its render thread before it deletes this object.
+//   - the editor's render thread, while a Lua button's function runs (it
+//     handles all input). The editor stops its render thread before it
+//     deletes this object.
 // Lua errors unwind with longjmp: no C++ object with a destructor lives in a
 // frame that a Lua error can leave.
 

@@ -24,4 +24,10 @@ int threadCount();
 int openHandleCount();
 int windowSystemObjectCount();
 
+// Windows: has this thread's message loop, whichever runs then (a modal
+// dialog's too), call `call` once after about `milliseconds`. As a host's
+// window does when the user closes it while a dialog of its editor is open.
+// False where the system has no such thing (Linux).
+bool callFromThisThreadsMessageLoop(int milliseconds, void (*call)(void*), void* context);
+
 }  // namespace platform::testsupport
