@@ -22,6 +22,12 @@ else()
   set(TAVRO_TEST_RESULTS_PATH ${TAVRO_TEST_RESULTS_DIR})
 endif()
 
+# The sanitizers' view of the system's GL drivers (Mesa), which they cannot
+# see into: tests that make a GL context, with or without a display.
+set(TAVRO_GL_SANITIZER_ENVIRONMENT
+  "TSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/common/tsan-gl.supp"
+  "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/common/lsan-gl.supp")
+
 # One test binary = one ctest entry; GoogleTest writes its own XML report,
 # from which scripts/test.sh counts the individual tests.
 function(tavro_test name)
@@ -29,6 +35,9 @@ function(tavro_test name)
   tavro_warnings(${name})
   target_link_libraries(${name} PRIVATE GTest::gtest_main GTest::gmock Threads::Threads)
   add_test(NAME ${name} COMMAND ${name} --gtest_output=xml:${TAVRO_TEST_RESULTS_PATH}/${name}.xml)
+  if(NOT WIN32)
+    set_tests_properties(${name} PROPERTIES ENVIRONMENT "${TAVRO_GL_SANITIZER_ENVIRONMENT}")
+  endif()
 endfunction()
 
 # A test that needs an X server (Linux): the same, run by
@@ -40,8 +49,7 @@ function(tavro_display_test name)
   add_test(NAME ${name}
            COMMAND ${PROJECT_SOURCE_DIR}/tests/common/with-xvfb.sh $<TARGET_FILE:${name}>
                    --gtest_output=xml:${TAVRO_TEST_RESULTS_PATH}/${name}.xml)
-  set_tests_properties(${name} PROPERTIES ENVIRONMENT
-    "TSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/common/tsan-gl.supp;LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/common/lsan-gl.supp")
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT "${TAVRO_GL_SANITIZER_ENVIRONMENT}")
 endfunction()
 
 # Windows: runs the test (already added by tavro_test) under Wine on a private
