@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engine/ParameterText.h"
 #include "platform/Diagnostics.h"
 
 namespace QX4Controller {
@@ -75,6 +76,15 @@ bool ZephCorvane::getProductString(char* text) {
     if (!text)
         return false;
     std::strcpy(text, "tavro");
+    return true;
+}
+
+bool ZephCorvane::string2parameter(VstInt32 index, char* text) {
+    float native = 0.0f;
+    if (!text || !parameterValueFromText(index, text, native))
+        return false;
+    // As a host that converted the value itself would set it.
+    setParameter(index, nativeToNormalized(parameterTable()[index], native));
     return true;
 }
 

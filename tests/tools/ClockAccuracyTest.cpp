@@ -9,8 +9,8 @@
 // TAVRO_CLOCK_SECONDS sets the length of each render (default 60).
 
 #include "decode/SerialMidiDecoder.h"
+#include "host/ParameterByName.h"
 #include "host/VstHost.h"
-#include "render/ParameterAssignment.h"
 #include "render/Renderer.h"
 #include "render/Transport.h"
 
@@ -91,9 +91,9 @@ struct Accuracy {
     double maxDistanceOnTheirOwn = 0.0;
 };
 
-void setParameter(host::VstHost& plugin, const std::string& setting) {
-    const render::ParameterAssignment p = render::parseParameterAssignment(setting);
-    plugin.setParameter(p.index, p.normalized);
+void setParameter(host::VstHost& plugin, const std::string& name, const std::string& value) {
+    std::string error;
+    EXPECT_TRUE(host::setParameterByName(plugin, name, value, error)) << error;
 }
 
 Accuracy measureClock(const TempoMap& map, double rate, double seconds, std::uint32_t seed) {
@@ -104,8 +104,8 @@ Accuracy measureClock(const TempoMap& map, double rate, double seconds, std::uin
     if (plugin.effect() == nullptr)
         return result;
     plugin.dispatch(effOpen);
-    setParameter(plugin, "Clock=On");
-    setParameter(plugin, "Softly=Off");
+    setParameter(plugin, "Clock", "On");
+    setParameter(plugin, "Softly", "Off");
 
     render::Transport transport(map, rate);
     const auto play = static_cast<std::int64_t>(seconds * rate);

@@ -101,7 +101,7 @@ protected:
 TEST_F(CommandLine, WritesWhatThePlugInPlaysBlockByBlockInTheChosenFormat) {
     ASSERT_EQ(render({TAVRO_FAKE_INSTRUMENT, TAVRO_EXAMPLE_MIDI, path("ramp.wav"), "--rate",
                       "96000", "--random-blocks", "1-700", "--seed", "42", "--tail", "0.5", "--set",
-                      "MIDI Channel=Omni", "--set", "Clock Offset=-10"}),
+                      "Level=0.25", "--set", "mode=Hard"}),
               0)
         << err_;
     SF_INFO info;
@@ -200,8 +200,12 @@ TEST_F(CommandLine, RenderMistakesGiveTheirMessageAndExitCode) {
         {{plugin, midi, out, "--tempo", "0"}, 1, "--tempo wants beats per minute"},
         {{plugin, midi, out, "--time-signature", "4/3"}, 1, "a power of two"},
         {{plugin, midi, out, "--format", "mp3"}, 1, "float, pcm16 or pcm24"},
-        {{plugin, midi, out, "--set", "Volume=3"}, 1, "unknown parameter 'Volume'"},
-        {{plugin, midi, out, "--set", "Swing=101"}, 1, "out of range for Swing"},
+        {{plugin, midi, out, "--set", "Level"}, 1, "'Level' is not of the form Name=value"},
+        {{plugin, midi, out, "--set", "Volume=3"},
+         1,
+         "--set \"Volume=3\": the plug-in has no parameter 'Volume'; its parameters are: Level, "
+         "Mode"},
+        {{plugin, midi, out, "--set", "Mode=Loud"}, 1, "does not take 'Loud' for Mode"},
         {{plugin, path("none.mid"), out}, 2, "cannot open"},
         {{plugin, path("bad.mid"), out}, 2, "format 2 (independent sequences) is not supported"},
         {{plugin, path("truncated.mid"), out}, 2, "track ends inside a channel message at byte 24"},

@@ -4,11 +4,15 @@
 // (the block's first sample plus deltaFrames).
 // The host fetches the record as text with effVendorSpecific, index 'log '
 // and a std::string* in ptr. Its output is the absolute sample index.
+// Two parameters, for hosts that set them by name: "Level" reads no texts
+// and shows percent ("25" for 0.25), "Mode" reads the texts it shows
+// ("Soft" below 0.5, "Hard" from there).
 
 #include "vst/AEffect.h"
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -20,7 +24,11 @@ struct Fake {
     audioMasterCallback host = nullptr;
     std::string log;
     long long processed = 0;
+    float parameters[2] = {0.5f, 0.0f};
 };
+
+constexpr VstInt32 kLevel = 0;
+constexpr VstInt32 kMode = 1;
 
 Fake* self(AEffect* e) {
     return static_cast<Fake*>(e->object);
@@ -71,6 +79,29 @@ VstIntPtr dispatcher(AEffect* e, VstInt32 opcode, VstInt32 index, VstIntPtr valu
             }
             return 1;
         }
+        case effGetParamName:
+            std::strcpy(static_cast<char*>(ptr), index == kLevel ? "Level" : "Mode");
+            return 0;
+        case effGetParamLabel:
+            std::strcpy(static_cast<char*>(ptr), index == kLevel ? "%" : "");
+            return 0;
+        case effGetParamDisplay:
+            if (index == kLevel)
+                std::snprintf(static_cast<char*>(ptr), 8, "%d",
+                              static_cast<int>(f->parameters[kLevel] * 100.0f));
+            else
+                std::strcpy(static_cast<char*>(ptr), f->parameters[kMode] < 0.5f ? "Soft" : "Hard");
+            return 0;
+        case effString2Parameter: {
+            const char* text = static_cast<const char*>(ptr);
+            if (index != kMode || text == nullptr)
+                return 0;
+            if (std::strcmp(text, "Soft") != 0 && std::strcmp(text, "Hard") != 0)
+                return 0;
+            f->parameters[kMode] = text[0] == 'S' ? 0.0f : 1.0f;
+            appendf(f->log, "param %d %g\n", index, static_cast<double>(f->parameters[kMode]));
+            return 1;
+        }
         case effVendorSpecific:
             if (index == kLogRequest && ptr != nullptr) {
                 *static_cast<std::string*>(ptr) = f->log;
@@ -82,10 +113,15 @@ VstIntPtr dispatcher(AEffect* e, VstInt32 opcode, VstInt32 index, VstIntPtr valu
     }
 }
 
-void setParameter(AEffect*, VstInt32, float) {}
+void setParameter(AEffect* e, VstInt32 index, float value) {
+    if (index == kLevel || index == kMode) {
+        self(e)->parameters[index] = value;
+        appendf(self(e)->log, "param %d %g\n", index, static_cast<double>(value));
+    }
+}
 
-float getParameter(AEffect*, VstInt32) {
-    return 0.0f;
+float getParameter(AEffect* e, VstInt32 index) {
+    return index == kLevel || index == kMode ? self(e)->parameters[index] : 0.0f;
 }
 
 void processReplacing(AEffect* e, float**, float** outputs, VstInt32 frames) {
@@ -115,7 +151,7 @@ extern "C" __attribute__((visibility("default"))) AEffect* VSTPluginMain(audioMa
     e.getParameter = getParameter;
     e.processReplacing = processReplacing;
     e.numPrograms = 1;
-    e.numParams = 28;
+    e.numParams = 2;
     e.numInputs = 0;
     e.numOutputs = 1;
     e.flags = effFlagsCanReplacing | effFlagsIsSynth;

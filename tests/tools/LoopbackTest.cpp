@@ -5,6 +5,7 @@
 // the history are read from the plug-in object, as the editor does.
 
 #include "engine/ZephCorvane.h"
+#include "host/ParameterByName.h"
 #include "host/VstHost.h"
 #include "platform/MemoryMidiInput.h"
 #include "plugin/MidiHistory.h"
@@ -13,7 +14,6 @@
 #include "plugin/ZephAuBase.h"
 #include "render/LoopbackCable.h"
 #include "render/MidiSource.h"
-#include "render/ParameterAssignment.h"
 #include "render/Renderer.h"
 #include "render/Transport.h"
 
@@ -77,8 +77,9 @@ public:
     bool ready() const { return history_ != nullptr && renderer_.has_value(); }
 
     void set(const std::string& setting) {
-        const render::ParameterAssignment p = render::parseParameterAssignment(setting);
-        host_.setParameter(p.index, p.normalized);
+        std::string name, value, error;
+        ASSERT_TRUE(host::splitParameterSetting(setting, name, value)) << setting;
+        EXPECT_TRUE(host::setParameterByName(host_, name, value, error)) << error;
     }
 
     // Renders `seconds` more, checking every "Received (Test Input)" entry

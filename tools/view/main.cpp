@@ -18,17 +18,14 @@
 #include <vector>
 
 #include "PngFile.h"
+#include "host/ParameterByName.h"
 #include "host/VstHost.h"
 #include "platform/ViewerWindow.h"
+#include "plugin/VendorRequests.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// effVendorSpecific index with which a plug-in is asked to write its next
-// frame itself (value: time-out in ms, ptr: the PNG path); 1 when written.
-// Under Wine a GL child window's frames never reach the X screen.
-constexpr int kFrameRequest = 0x74764652;  // 'tvFR'
 
 // effEditIdle rate of a typical host, and the pause after each input so
 // that the editor has drawn its answer.
@@ -51,8 +48,10 @@ const char* const kUsage =
     "  --key TEXT              type TEXT (\\n Return, \\b BackSpace, \\t Tab, \\\\ backslash)\n"
     "  --press NAME            press one key by name (Left, KP_5, Delete, ...)\n"
     "  --modifiers LIST        shift,control,alt held during the next input option\n"
-    "  --set NAME=VALUE        set a parameter before the editor opens (VALUE: a text\n"
-    "                          the parameter displays, or 0..1)\n"
+    "  --set NAME=VALUE        set a parameter before the editor opens; the plug-in\n"
+    "                          reads VALUE as it shows its values. For a plug-in\n"
+    "                          that reads no value texts: 0..1 is the host's\n"
+    "                          normalized value, else a text the parameter shows\n"
     "  --plugin-frame          let the plug-in write the screenshot itself\n"
     "  --verbose               print what the host received, on exit\n";
 
@@ -236,64 +235,14 @@ bool parseOptions(int argc, char** argv, Options& options) {
     return true;
 }
 
-std::string lower(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return text;
-}
-
-// NAME=VALUE against any plug-in: the name as effGetParamName gives it
-// (exact, else ignoring case), the value a text the parameter shows for some
-// value (searched in steps of 1/1000), else a number from 0 to 1.
+// NAME=VALUE against any plug-in, as host/ParameterByName.h sets it.
 bool applySetting(host::VstHost& plugin, const std::string& setting, std::string& error) {
-    const std::size_t equals = setting.find('=');
-    if (equals == std::string::npos) {
+    std::string name, value;
+    if (!host::splitParameterSetting(setting, name, value)) {
         error = "--set wants NAME=VALUE, not '" + setting + "'";
         return false;
     }
-    const std::string name = setting.substr(0, equals);
-    const std::string value = setting.substr(equals + 1);
-    const int count = plugin.effect()->numParams;
-    int index = -1;
-    for (int pass = 0; pass < 2 && index < 0; ++pass) {
-        for (int i = 0; i < count; ++i) {
-            const std::string candidate = plugin.dispatchText(effGetParamName, i);
-            if (pass == 0 ? candidate == name : lower(candidate) == lower(name)) {
-                index = i;
-                break;
-            }
-        }
-    }
-    if (index < 0) {
-        error = "the plug-in has no parameter '" + name + "'";
-        return false;
-    }
-    // What the parameter shows first: "50" means what the user sees.
-    const float original = plugin.getParameter(index);
-    for (int step = 0; step <= 1000; ++step) {
-        const float normalized = static_cast<float>(step) / 1000.0f;
-        plugin.setParameter(index, normalized);
-        std::string shown = plugin.dispatchText(effGetParamDisplay, index);
-        const std::size_t first = shown.find_first_not_of(' ');
-        const std::size_t last = shown.find_last_not_of(' ');
-        shown = first == std::string::npos ? "" : shown.substr(first, last - first + 1);
-        if (lower(shown) == lower(value)) {
-            return true;
-        }
-    }
-    plugin.setParameter(index, original);
-    char* stop = nullptr;
-    const double number = std::strtod(value.c_str(), &stop);
-    if (!value.empty() && *stop == 0 && number >= 0.0 && number <= 1.0) {
-        plugin.setParameter(index, static_cast<float>(number));
-        return true;
-    }
-    error = "parameter '" + name + "' never shows '" + value +
-            "' (a number from 0 to 1 sets it directly)";
-    return false;
+    return host::setParameterByName(plugin, name, value, error);
 }
 
 class Viewer {
@@ -523,9 +472,11 @@ int run(const Options& options) {
                 status = 1;
             }
         } else {
+            // Under Wine a GL child window's frames never reach the X
+            // screen: the plug-in writes its next frame itself.
             std::string path = options.screenshot;
             const VstIntPtr written =
-                plugin.dispatch(effVendorSpecific, kFrameRequest, 5000, &path[0]);
+                plugin.dispatch(effVendorSpecific, kVendorWriteEditorFrame, 5000, &path[0]);
             if (written != 1) {
                 std::fprintf(stderr, "tavro-view: %s; the plug-in did not write its frame either\n",
                              options.pluginFrame ? "--plugin-frame was asked for"

@@ -31,6 +31,10 @@ public:
     bool getOutputProperties(VstInt32 index, VstPinProperties* properties) override;
     bool getEffectName(char* name) override;
     bool getProductString(char* text) override;
+    // Sets a parameter from a text as it shows its values
+    // (parameterValueFromText); false, changing nothing, for a text it
+    // does not read.
+    bool string2parameter(VstInt32 index, char* text) override;
 
     // ---- Properties: the MIDI source of the test input -------------------------------
     std::int32_t GetProperty(std::uint32_t id, std::uint32_t scope, std::uint32_t element,

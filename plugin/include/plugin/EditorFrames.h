@@ -1,18 +1,15 @@
 #pragma once
 // Pictures of the open editor for previews and tests: a host (tavro-view)
-// asks through effVendorSpecific with this index, the value a time-out in
-// milliseconds and ptr a PNG file's path; the answer is 1 once the next
-// frame drawn was read back and written. Under Wine this is the only
-// faithful picture of a GL child window.
+// asks through effVendorSpecific with kVendorWriteEditorFrame, the value a
+// time-out in milliseconds and ptr a PNG file's path; the answer is 1 once
+// the next frame drawn was read back and written. Under Wine this is the
+// only faithful picture of a GL child window.
 
 #include "vst/AEffect.h"
 
-inline constexpr VstInt32 kVendorWriteEditorFrame = 0x74764652;  // 'tvFR'
-// Answers the number of frames the open editor has drawn (0 when closed).
-inline constexpr VstInt32 kVendorEditorFramesDrawn = 0x74764643;  // 'tvFC'
-// Answers how many input events the open editor has queued and not yet
-// handled: a host that sent input waits for 0, then for a frame drawn.
-inline constexpr VstInt32 kVendorEditorInputPending = 0x74764950;  // 'tvIP'
+// kVendorWriteEditorFrame, kVendorEditorFramesDrawn and
+// kVendorEditorInputPending.
+#include "plugin/VendorRequests.h"
 
 class EditorFrameWriter {
 public:

@@ -10,10 +10,8 @@
 
 #include "vst/AEffect.h"
 
-// effVendorSpecific index with which a host asks for the round-trip line
-// as the test view shows it: ptr a char buffer, value its capacity; the
-// answer is 1 when the text (NUL-terminated, cut to fit) was written.
-inline constexpr VstInt32 kVendorRoundTripText = 0x74765254;  // 'tvRT'
+// kVendorRoundTripText: how a host asks for the round-trip line.
+#include "plugin/VendorRequests.h"
 
 struct RoundTripFigures {
     // Round trips kept for the figures (at most RoundTripSummary::kKept),

@@ -1,31 +1,15 @@
 #pragma once
-// The saved state handed to the host: a header ("hpeZ", version 1, payload
-// length) and tagged entries (tag, size, data zero-padded to a multiple of
-// four), all integers 32-bit little-endian. Pure data: no plug-in here.
+// Writing and reading the saved state handed to the host, laid out as
+// plugin/StateChunkFormat.h says. Pure data: no plug-in here.
 
 #include <cstddef>
 #include <cstdint>
 #include <map>
 #include <vector>
 
+#include "plugin/StateChunkFormat.h"
+
 namespace state {
-
-constexpr std::uint32_t fourCC(char a, char b, char c, char d) {
-    return static_cast<std::uint32_t>(static_cast<unsigned char>(a)) << 24 |
-           static_cast<std::uint32_t>(static_cast<unsigned char>(b)) << 16 |
-           static_cast<std::uint32_t>(static_cast<unsigned char>(c)) << 8 |
-           static_cast<std::uint32_t>(static_cast<unsigned char>(d));
-}
-
-inline constexpr std::uint32_t kMagic = fourCC('Z', 'e', 'p', 'h');
-inline constexpr std::uint32_t kContainerVersion = 1;
-inline constexpr std::uint32_t kTagPluginId = fourCC('p', 'u', 'i', 'd');
-inline constexpr std::uint32_t kTagVersion = fourCC('v', 'e', 'r', 's');
-inline constexpr std::uint32_t kTagProgramChunk = fourCC('c', 'h', 'n', 'k');
-inline constexpr std::uint32_t kTagParameters = fourCC('p', 'a', 'r', 'm');
-inline constexpr std::uint32_t kTagLocalId = fourCC('l', 'u', 'i', 'd');
-inline constexpr std::uint32_t kTagGlobalId = fourCC('g', 'u', 'i', 'd');
-inline constexpr std::uint32_t kTagMidiSource = fourCC('t', 'e', 'e', 'p');
 
 class StateChunkWriter {
 public:

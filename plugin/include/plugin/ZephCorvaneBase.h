@@ -57,8 +57,8 @@ public:
     VstInt32 setChunk(void* data, VstInt32 byteSize, bool isPreset = false) override;
     VstInt32 getVendorVersion() override { return kVendorVersion; }
     VstPlugCategory getPlugCategory() override;
-    // kVendorWriteEditorFrame, kVendorEditorFramesDrawn (plugin/EditorFrames.h)
-    // and kVendorRoundTripText (plugin/RoundTrip.h); 0 for anything else.
+    // kVendorWriteEditorFrame, kVendorEditorFramesDrawn and
+    // kVendorRoundTripText (plugin/VendorRequests.h); 0 for anything else.
     VstIntPtr vendorSpecific(VstInt32 index, VstIntPtr value, void* ptr, float opt) override;
     VstInt32 canDo(char* text) override;
 

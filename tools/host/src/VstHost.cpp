@@ -190,6 +190,52 @@ float VstHost::getParameter(VstInt32 index) {
     return effect_ != nullptr ? effect_->getParameter(effect_, index) : 0.0f;
 }
 
+std::string VstHost::parameterName(VstInt32 index) {
+    return dispatchText(effGetParamName, index);
+}
+
+std::string VstHost::parameterLabel(VstInt32 index) {
+    return dispatchText(effGetParamLabel, index);
+}
+
+std::string VstHost::parameterDisplay(VstInt32 index) {
+    return dispatchText(effGetParamDisplay, index);
+}
+
+bool VstHost::setParameterText(VstInt32 index, const std::string& text) {
+    // The text goes in a writable buffer with room to spare: the call takes
+    // a char*, and a plug-in may write into it.
+    std::vector<char> buffer(text.begin(), text.end());
+    buffer.resize(text.size() + 512, 0);
+    return dispatch(effString2Parameter, index, 0, buffer.data()) != 0;
+}
+
+std::vector<std::uint8_t> VstHost::getChunk() {
+    void* data = nullptr;
+    const VstIntPtr size = dispatch(effGetChunk, 0, 0, &data);
+    if (size <= 0 || data == nullptr) {
+        return {};
+    }
+    const auto* bytes = static_cast<const std::uint8_t*>(data);
+    return std::vector<std::uint8_t>(bytes, bytes + size);
+}
+
+VstIntPtr VstHost::setChunk(const std::vector<std::uint8_t>& chunk) {
+    // Plug-ins take the data as void*, though they only read it.
+    std::vector<std::uint8_t> copy(chunk);
+    return dispatch(effSetChunk, 0, static_cast<VstIntPtr>(copy.size()), copy.data());
+}
+
+bool VstHost::vendorText(VstInt32 index, std::string& text) {
+    char buffer[512] = {};
+    if (dispatch(effVendorSpecific, index, static_cast<VstIntPtr>(sizeof buffer), buffer) != 1) {
+        return false;
+    }
+    buffer[sizeof buffer - 1] = 0;
+    text = buffer;
+    return true;
+}
+
 void VstHost::resume() {
     dispatch(effMainsChanged, 0, 1);
 }

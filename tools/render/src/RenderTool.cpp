@@ -1,14 +1,14 @@
 #include "render/RenderTool.h"
 
+#include "host/ParameterByName.h"
 #include "host/VstHost.h"
 #include "platform/MemoryMidiInput.h"
-#include "plugin/RoundTrip.h"
+#include "plugin/VendorRequests.h"
 #include "render/BlockSizer.h"
 #include "render/HostMidiInputExport.h"
 #include "render/LoopbackCable.h"
 #include "render/MidiFile.h"
 #include "render/MidiSource.h"
-#include "render/ParameterAssignment.h"
 #include "render/Renderer.h"
 #include "render/TempoMap.h"
 #include "render/Transport.h"
@@ -20,7 +20,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <memory>
 #include <optional>
@@ -40,9 +39,14 @@ const char kUsage[] =
     "  --block-sizes A,B,C        block sizes used in turn\n"
     "  --random-blocks MIN-MAX    random block sizes in a range ...\n"
     "  --seed S                   ... from this seed (default 1)\n"
-    "  --set \"Name=value\"         set a parameter before rendering, by its name;\n"
-    "                             the value is a value text (\"Omni\", \"Off\") or a\n"
-    "                             number in the parameter's units; repeatable\n"
+    "  --set \"Name=value\"         set a parameter before rendering, by its name as\n"
+    "                             the plug-in gives it; repeatable. The plug-in\n"
+    "                             reads the value as it shows its values (\"Omni\",\n"
+    "                             \"Off\", \"-10\" in its units). For a plug-in that\n"
+    "                             reads no value texts, a number from 0 to 1 is the\n"
+    "                             host's normalized value (0 the lowest setting, 1\n"
+    "                             the highest); any other value is looked for among\n"
+    "                             the texts the parameter shows\n"
     "  --tempo BPM                tempo until the file's first tempo change\n"
     "                             (default 120)\n"
     "  --time-signature N/D       time signature until the file's first one\n"
@@ -93,7 +97,11 @@ struct Options {
     int randomMax = 0;
     std::uint32_t seed = 1;
     bool seedGiven = false;
-    std::vector<ParameterAssignment> parameters;
+    // "Name=value" as given, and split.
+    struct Setting {
+        std::string text, name, value;
+    };
+    std::vector<Setting> parameters;
     double tail = 1.0;
     TempoMap::Defaults meter;
     std::optional<double> start;
@@ -189,11 +197,12 @@ Options parseArguments(const std::vector<std::string>& args) {
             o.seed = static_cast<std::uint32_t>(parseWhole(a, value(), 0, 0xFFFFFFFFL));
             o.seedGiven = true;
         } else if (a == "--set") {
-            try {
-                o.parameters.push_back(parseParameterAssignment(value()));
-            } catch (const std::invalid_argument& e) {
-                throw UsageError(e.what());
-            }
+            Options::Setting setting;
+            setting.text = value();
+            if (!host::splitParameterSetting(setting.text, setting.name, setting.value))
+                throw UsageError("parameter setting '" + setting.text +
+                                 "' is not of the form Name=value");
+            o.parameters.push_back(setting);
         } else if (a == "--tempo") {
             o.meter.tempoBpm = parseNumber(a, value());
             if (o.meter.tempoBpm < 1.0 || o.meter.tempoBpm > 1000.0)
@@ -455,13 +464,13 @@ int runRenderTool(const std::vector<std::string>& args, std::ostream& err, bool 
         err << "tavro-render: " << o.plugin << " has no audio output\n";
         return kRenderPluginError;
     }
-    for (const ParameterAssignment& p : o.parameters) {
-        if (p.index >= plugin.effect()->numParams) {
-            err << "tavro-render: " << o.plugin << " has only " << plugin.effect()->numParams
-                << " parameters: it is not the plug-in whose parameter names --set knows\n";
-            return kRenderPluginError;
+    // Known only now that the plug-in tells its parameters; a setting it
+    // does not take is the user's to correct, as any other usage mistake.
+    for (const Options::Setting& p : o.parameters) {
+        if (!host::setParameterByName(plugin, p.name, p.value, error)) {
+            err << "tavro-render: --set \"" << p.text << "\": " << error << "\n";
+            return kRenderUsage;
         }
-        plugin.setParameter(p.index, p.normalized);
     }
     const std::string source = o.midiSource.empty() ? o.loopback : o.midiSource;
     if (!source.empty() && !setMidiSource(plugin, source)) {
@@ -532,12 +541,8 @@ int runRenderTool(const std::vector<std::string>& args, std::ostream& err, bool 
     // The plug-in's own measurement, in the words its test view uses; a
     // plug-in that does not know the request leaves the line out.
     std::string roundTrip;
-    if (cable) {
-        char line[160] = {};
-        if (plugin.dispatch(effVendorSpecific, kVendorRoundTripText,
-                            static_cast<VstIntPtr>(sizeof line), line) == 1)
-            roundTrip.assign(line, strnlen(line, sizeof line));
-    }
+    if (cable && !plugin.vendorText(kVendorRoundTripText, roundTrip))
+        roundTrip.clear();
     plugin.close();
 
     if (cable)

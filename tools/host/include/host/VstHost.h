@@ -87,6 +87,21 @@ public:
     std::string dispatchText(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0);
     void setParameter(VstInt32 index, float value);
     float getParameter(VstInt32 index);
+    // effGetParamName, effGetParamLabel and effGetParamDisplay.
+    std::string parameterName(VstInt32 index);
+    std::string parameterLabel(VstInt32 index);
+    std::string parameterDisplay(VstInt32 index);
+    // effString2Parameter: true when the plug-in took `text` as the
+    // parameter's value (it then has set it).
+    bool setParameterText(VstInt32 index, const std::string& text);
+    // effGetChunk, copied out of the plug-in's buffer; empty when it gives
+    // no state.
+    std::vector<std::uint8_t> getChunk();
+    // effSetChunk; the plug-in's answer.
+    VstIntPtr setChunk(const std::vector<std::uint8_t>& chunk);
+    // effVendorSpecific `index` that answers a text into a buffer (value its
+    // capacity): true, with the text in `text`, when the plug-in answers 1.
+    bool vendorText(VstInt32 index, std::string& text);
     // effMainsChanged 1 / 0.
     void resume();
     void suspend();

@@ -15,10 +15,11 @@ class VstHost;
 
 namespace render {
 
-// The state chunk `current` with its MIDI source entry ('teep') replaced by
-// `name`: the identification entries, the parameter values ('parm') and the
-// program's own chunk are kept. Data that is no state chunk gives a chunk
-// that holds the name only.
+// The state chunk `current` (laid out as plugin/StateChunkFormat.h says)
+// with its MIDI source entry ('teep') replaced by `name`: the
+// identification entries, the parameter values ('parm') and the program's
+// own chunk are kept. Data that is no state chunk gives a chunk that holds
+// the name only.
 std::vector<std::uint8_t> chunkWithMidiSource(const void* current, std::size_t size,
                                               const std::string& name);
 
