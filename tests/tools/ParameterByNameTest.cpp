@@ -73,6 +73,13 @@ TEST(ParameterByName, EveryWholeValueOfTavrosIndexedParametersArrivesExactly) {
     }
 }
 
+TEST(ParameterByName, AFullNameFindsTheNameThePlugInCutShort) {
+    auto tavro = loadTavro();
+    EXPECT_EQ(errorOf(*tavro, "Interface Category=1"), "");
+    EXPECT_EQ(nativeOf(*tavro, kParamInterfaceCategory), 1.0f);
+    EXPECT_NE(errorOf(*tavro, "Test Enable Extra=1"), "");  // not cut: no match
+}
+
 TEST(ParameterByName, WhatTavroDoesNotTakeIsExplainedAndChangesNothing) {
     auto tavro = loadTavro();
     const std::string unknown = errorOf(*tavro, "Chanel=5");

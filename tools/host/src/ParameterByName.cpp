@@ -1,11 +1,12 @@
 #include "host/ParameterByName.h"
 
-#include "host/VstHost.h"
-
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <vector>
+
+#include "host/VstHost.h"
 
 namespace host {
 
@@ -29,17 +30,12 @@ std::string trim(const std::string& s) {
     return s.substr(first, last - first + 1);
 }
 
-// The index of `name` among `names`: exact, else the one name that differs
-// in case only; -1 when there is none (or several).
-int findName(const std::vector<std::string>& names, const std::string& name) {
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        if (names[i] == name) {
-            return static_cast<int>(i);
-        }
-    }
+// The one index of `names` that `matches`, -1 when none or several do.
+template <typename Match>
+int uniqueIndex(const std::vector<std::string>& names, Match matches) {
     int found = -1;
     for (std::size_t i = 0; i < names.size(); ++i) {
-        if (lower(names[i]) == lower(name)) {
+        if (matches(names[i])) {
             if (found >= 0) {
                 return -1;
             }
@@ -47,6 +43,32 @@ int findName(const std::vector<std::string>& names, const std::string& name) {
         }
     }
     return found;
+}
+
+// The index of `name` among `names`: exact, else the one name that differs
+// in case only, else the one name the plug-in cut short that `name` begins
+// with (a plug-in cuts its names to a length of its choosing: the longest
+// it gives); -1 when there is none (or several).
+int findName(const std::vector<std::string>& names, const std::string& name) {
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (names[i] == name) {
+            return static_cast<int>(i);
+        }
+    }
+    const std::string wanted = lower(name);
+    const int found =
+        uniqueIndex(names, [&](const std::string& given) { return lower(given) == wanted; });
+    if (found >= 0) {
+        return found;
+    }
+    std::size_t cut = 0;
+    for (const std::string& given : names) {
+        cut = std::max(cut, given.size());
+    }
+    return uniqueIndex(names, [&](const std::string& given) {
+        return given.size() == cut && wanted.size() > cut &&
+               wanted.compare(0, cut, lower(given)) == 0;
+    });
 }
 
 bool normalizedNumber(const std::string& text, float& value) {
