@@ -171,8 +171,8 @@ TEST_F(OscDispatch, ARegistrationIsMadeOnceAndNotifiesOncePerChange) {
     const std::string reg = Message("/registerUpdate").i(4).s(kUrl).s("/swing");
     send(reg);
     send(reg);
-    EXPECT_EQ(helper_.updateRegistrationCount(), 1u);
-    EXPECT_TRUE(helper_.isRegisteredForUpdates(4));
+    EXPECT_EQ(helper_.addressSpace().updateRegistrationCount(), 1u);
+    EXPECT_TRUE(helper_.addressSpace().isRegisteredForUpdates(4));
 
     plugin_->setParameterNative(4, 33.0f, false);
     ASSERT_TRUE(waitForSends(1));
@@ -185,8 +185,8 @@ TEST_F(OscDispatch, ARegistrationIsMadeOnceAndNotifiesOncePerChange) {
 
     transport_.clear();
     send(Message("/unregisterUpdate").i(4).s(kUrl).s("/swing"));
-    EXPECT_EQ(helper_.updateRegistrationCount(), 0u);
-    EXPECT_FALSE(helper_.isRegisteredForUpdates(4));
+    EXPECT_EQ(helper_.addressSpace().updateRegistrationCount(), 0u);
+    EXPECT_FALSE(helper_.addressSpace().isRegisteredForUpdates(4));
     plugin_->setParameterNative(4, 34.0f, false);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_TRUE(transport_.sent().empty());
@@ -196,10 +196,10 @@ TEST_F(OscDispatch, ARegistrationIsMadeOnceAndNotifiesOncePerChange) {
     send(Message("/registerUpdate").i(4).s(kUrl).s("/a"));
     send(Message("/registerUpdate").i(4).s(kUrl).s("/b"));
     send(Message("/registerUpdate").i(4).s("osc.udp://127.0.0.1:9001").s("/a"));
-    EXPECT_EQ(helper_.updateRegistrationCount(), 3u);
+    EXPECT_EQ(helper_.addressSpace().updateRegistrationCount(), 3u);
     send(Message("/unregisterUpdate").i(4).s(kUrl).s("/b"));
-    EXPECT_TRUE(helper_.isRegisteredForUpdates(4));
-    EXPECT_EQ(helper_.updateRegistrationCount(), 2u);
+    EXPECT_TRUE(helper_.addressSpace().isRegisteredForUpdates(4));
+    EXPECT_EQ(helper_.addressSpace().updateRegistrationCount(), 2u);
     EXPECT_EQ(send(Message("/registerUpdate").i(28).s(kUrl).s("/a")),
               refused("/registerUpdate", "parameter id out of range in registerUpdate"));
 }
@@ -209,11 +209,11 @@ TEST_F(OscDispatch, TheSixtyFourthUndrainedChangeOverflows) {
     send(Message("/registerUpdate").i(4).s(kUrl).s("/swing"));
     for (int i = 0; i < 64; ++i)
         plugin_->setParameterNative(4, static_cast<float>(i), false);
-    EXPECT_EQ(helper_.pendingChanges(), 63u);
-    EXPECT_EQ(helper_.droppedChanges(), 1u);
+    EXPECT_EQ(helper_.threads().pendingChanges(), 63u);
+    EXPECT_EQ(helper_.threads().droppedChanges(), 1u);
     // Unregistered parameters never enter the queue.
     plugin_->setParameterNative(5, 1.0f, false);
-    EXPECT_EQ(helper_.pendingChanges(), 63u);
+    EXPECT_EQ(helper_.threads().pendingChanges(), 63u);
 
     platform::testing::CapturedReports said;
     helper_.StartTasks();

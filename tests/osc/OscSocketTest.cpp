@@ -256,9 +256,9 @@ TEST_F(OscOnLoopback, TheAddressSpaceAnswersThroughLiblo) {
     ASSERT_TRUE(oscsend(base_ + 5, reg));
     ASSERT_TRUE(oscsend(base_ + 5, reg));
     QX::OSCHelper& helper = osctest::oscHelperOf(*plugin);
-    for (int i = 0; i < 300 && !helper.isRegisteredForUpdates(4); ++i)
+    for (int i = 0; i < 300 && !helper.addressSpace().isRegisteredForUpdates(4); ++i)
         std::this_thread::sleep_for(10ms);
-    EXPECT_EQ(helper.updateRegistrationCount(), 1u);
+    EXPECT_EQ(helper.addressSpace().updateRegistrationCount(), 1u);
     plugin->getAeffect()->setParameter(plugin->getAeffect(), 4, 0.25f);
     ASSERT_TRUE(oscsend(base_ + 5, "/set if 4 75.0"));
     dump.waitForMessages(5);

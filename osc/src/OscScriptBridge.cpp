@@ -7,23 +7,71 @@
 // catches everything and reports back in plain text, and only then is an
 // error raised.
 
+#include "osc/OscScriptBridge.h"
+
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
-#include <osc/OscOutboundPacketStream.h>
 #include <lua.hpp>
 
 #include "OscLuaSupport.h"
-#include "osc/OSCHelper.h"
+#include "OscReply.h"
+#include "osc/HostLookup.h"
+#include "osc/OscAddressSpace.h"
 #include "osc/ReplyEndpoint.h"
 #include "platform/Diagnostics.h"
-#include "plugin/ParameterTable.h"
 
 namespace QX {
 
+namespace {
+
+enum class ParameterCheck { Ok, OutOfRange, NotFound, WrongType };
+
+// The parameter at stack slot `index`: a number (numeric strings count) or
+// a parameter's name.
+ParameterCheck checkParameter(const OscAddressSpace& addressSpace, lua_State* L, int index,
+                              int& parameter) {
+    const int type = lua_type(L, index);
+    if (type == LUA_TNUMBER || (type == LUA_TSTRING && lua_isnumber(L, index))) {
+        parameter = luaNumberToInt(lua_tonumber(L, index));
+        return parameter >= 0 && parameter < addressSpace.parameterCount()
+                   ? ParameterCheck::Ok
+                   : ParameterCheck::OutOfRange;
+    }
+    if (type == LUA_TSTRING) {
+        parameter = addressSpace.findParameter(lua_tostring(L, index));
+        return parameter >= 0 ? ParameterCheck::Ok : ParameterCheck::NotFound;
+    }
+    return ParameterCheck::WrongType;
+}
+
+int raiseParameterError(lua_State* L, ParameterCheck check, int index, int parameter) {
+    switch (check) {
+        case ParameterCheck::OutOfRange:
+            return luaL_error(L, "parameter out of range: %d", parameter);
+        case ParameterCheck::NotFound:
+            return luaL_error(L, "parameter not found: '%s'", lua_tostring(L, index));
+        default: {
+            // A table element of the wrong type is reported against the
+            // argument that holds it, with the element's own type.
+            const char* message =
+                lua_pushfstring(L, "%s expected, got %s", "string", luaL_typename(L, index));
+            return luaL_argerror(L, 2, message);
+        }
+    }
+}
+
+}  // namespace
+
+OscScriptBridge::OscScriptBridge(OscAddressSpace& addressSpace, HostLookup& lookup,
+                                 bool functionsCallable)
+    : addressSpace_(addressSpace), lookup_(lookup), functionsCallable_(functionsCallable) {}
+
 // ---- sendOSC ----------------------------------------------------------------------------------
 
-int OSCHelper::SendOSCFromLua(lua_State* L) {
+int OscScriptBridge::SendOSCFromLua(lua_State* L) {
     const char* url = luaL_checkstring(L, 1);
     const char* path = luaL_checkstring(L, 2);
     const int argumentCount = lua_gettop(L);
@@ -50,42 +98,40 @@ int OSCHelper::SendOSCFromLua(lua_State* L) {
         }
     }
     char error[256];
-    if (!buildLuaMessage(L, url, path, format, values, error, sizeof error))
+    if (!sendMessage(L, url, path, format, values, error, sizeof error))
         return luaL_error(L, "%s", error);
     return 0;
 }
 
-bool OSCHelper::buildLuaMessage(lua_State* L, const char* url, const char* path, const char* format,
-                                int valuesIndex, char* error, std::size_t errorSize) noexcept {
+bool OscScriptBridge::sendMessage(lua_State* L, const char* url, const char* path,
+                                  const char* format, int valuesIndex, char* error,
+                                  std::size_t errorSize) noexcept {
     const int top = lua_gettop(L);
     try {
         const ReplyUrl to = splitReplyUrl(url);
-        char buffer[kPacketBufferSize];
-        osc::OutboundPacketStream packet(buffer, sizeof buffer);
-        packet << osc::BeginBundleImmediate << osc::BeginMessage(path);
+        Reply message(path);
         if (valuesIndex != 0) {
             const int length = static_cast<int>(lua_objlen(L, valuesIndex));
             for (int i = 1; i <= length; ++i) {
                 lua_rawgeti(L, valuesIndex, i);  // push the value
                 if (lua_isnil(L, -1)) {
-                    packet << osc::OscNil;
+                    message.args() << osc::OscNil;
                 } else if (lua_isnumber(L, -1)) {
                     // Numeric strings count as numbers.
                     const double number = lua_tonumber(L, -1);
                     if (format && format[i - 1] == 'i')
-                        packet << static_cast<osc::int32>(luaNumberToInt(number));
+                        message.args() << static_cast<osc::int32>(luaNumberToInt(number));
                     else
-                        packet << luaNumberToFloat(number);
+                        message.args() << luaNumberToFloat(number);
                 } else {
-                    packet << lua_tostring(L, -1);
+                    message.args() << lua_tostring(L, -1);
                 }
                 lua_pop(L, 1);
             }
         }
-        packet << osc::EndMessage << osc::EndBundle;
         // We hold the Lua lock: a name not known yet is looked up, and the
         // datagram sent, by the lookup thread.
-        lookup_.send(to.host, to.port, std::string(packet.Data(), packet.Size()));
+        lookup_.send(to.host, to.port, message.finish());
         return true;
     } catch (const std::exception& e) {
         lua_settop(L, top);
@@ -100,43 +146,7 @@ bool OSCHelper::buildLuaMessage(lua_State* L, const char* url, const char* path,
 
 // ---- registerOSCPathForParameter(Normalized) --------------------------------------------------
 
-OSCHelper::ParameterCheck OSCHelper::checkParameter(lua_State* L, int index, int& parameter) const {
-    const int type = lua_type(L, index);
-    if (type == LUA_TNUMBER || (type == LUA_TSTRING && lua_isnumber(L, index))) {
-        parameter = luaNumberToInt(lua_tonumber(L, index));
-        return parameter >= 0 && parameter < parameterCount_ ? ParameterCheck::Ok
-                                                             : ParameterCheck::OutOfRange;
-    }
-    if (type == LUA_TSTRING) {
-        const char* name = lua_tostring(L, index);
-        for (int i = 0; i < parameterCount_; ++i) {
-            if (table_[i].name && std::strcmp(table_[i].name, name) == 0) {
-                parameter = i;
-                return ParameterCheck::Ok;
-            }
-        }
-        return ParameterCheck::NotFound;
-    }
-    return ParameterCheck::WrongType;
-}
-
-int OSCHelper::raiseParameterError(lua_State* L, ParameterCheck check, int index, int parameter) {
-    switch (check) {
-        case ParameterCheck::OutOfRange:
-            return luaL_error(L, "parameter out of range: %d", parameter);
-        case ParameterCheck::NotFound:
-            return luaL_error(L, "parameter not found: '%s'", lua_tostring(L, index));
-        default: {
-            // A table element of the wrong type is reported against the
-            // argument that holds it, with the element's own type.
-            const char* message =
-                lua_pushfstring(L, "%s expected, got %s", "string", luaL_typename(L, index));
-            return luaL_argerror(L, 2, message);
-        }
-    }
-}
-
-int OSCHelper::RegisterOSCPathForParameter(lua_State* L, bool normalised) {
+int OscScriptBridge::RegisterOSCPathForParameter(lua_State* L, bool normalised) {
     const char* path = luaL_checkstring(L, 1);
     const bool many = lua_type(L, 2) == LUA_TTABLE;
     const int count = many ? static_cast<int>(lua_objlen(L, 2)) : 1;
@@ -144,18 +154,18 @@ int OSCHelper::RegisterOSCPathForParameter(lua_State* L, bool normalised) {
     if (many) {
         for (int i = 1; i <= count; ++i) {
             lua_rawgeti(L, 2, i);  // push the element
-            const ParameterCheck check = checkParameter(L, -1, parameter);
+            const ParameterCheck check = checkParameter(addressSpace_, L, -1, parameter);
             if (check != ParameterCheck::Ok)
                 return raiseParameterError(L, check, lua_gettop(L), parameter);
             lua_pop(L, 1);
         }
     } else {
-        const ParameterCheck check = checkParameter(L, 2, parameter);
+        const ParameterCheck check = checkParameter(addressSpace_, L, 2, parameter);
         if (check != ParameterCheck::Ok)
             return raiseParameterError(L, check, 2, parameter);
     }
     bool inconsistent = false;
-    if (!addParameterPathFromLua(L, path, many, count, normalised, inconsistent))
+    if (!addParameterPath(L, path, many, count, normalised, inconsistent))
         return luaL_error(L, "not enough memory");
     if (inconsistent) {
         platform::report(platform::ReportLevel::kWarning,
@@ -165,34 +175,24 @@ int OSCHelper::RegisterOSCPathForParameter(lua_State* L, bool normalised) {
     return 0;
 }
 
-bool OSCHelper::addParameterPathFromLua(lua_State* L, const char* path, bool many, int count,
-                                        bool normalised, bool& inconsistent) noexcept {
+bool OscScriptBridge::addParameterPath(lua_State* L, const char* path, bool many, int count,
+                                       bool normalised, bool& inconsistent) noexcept {
     const int top = lua_gettop(L);
     try {
-        std::vector<ParamPathBinding> bindings;
-        bindings.reserve(static_cast<std::size_t>(count));
+        std::vector<int> parameters;
+        parameters.reserve(static_cast<std::size_t>(count));
         for (int i = 1; i <= count; ++i) {
             int parameter = 0;
             if (many) {
                 lua_rawgeti(L, 2, i);
-                checkParameter(L, -1, parameter);  // checked above: cannot fail
+                checkParameter(addressSpace_, L, -1, parameter);  // checked above: cannot fail
                 lua_pop(L, 1);
             } else {
-                checkParameter(L, 2, parameter);
+                checkParameter(addressSpace_, L, 2, parameter);
             }
-            const ParameterDescriptor& row = table_[parameter];
-            // Normalised paths map an incoming 0..1 linearly onto the range.
-            bindings.push_back(
-                normalised ? ParamPathBinding{parameter, row.minimum, row.maximum - row.minimum}
-                           : ParamPathBinding{parameter, 0.0f, 1.0f});
+            parameters.push_back(parameter);
         }
-        std::lock_guard<std::mutex> guard(tablesMutex_);
-        auto existing = parameterPaths_.find(path);
-        if (existing != parameterPaths_.end() && existing->second.size() != bindings.size()) {
-            inconsistent = true;
-            return true;
-        }
-        parameterPaths_.emplace(path, std::move(bindings));
+        inconsistent = !addressSpace_.addParameterPath(path, parameters, normalised);
         return true;
     } catch (const std::exception&) {
         lua_settop(L, top);
@@ -202,8 +202,8 @@ bool OSCHelper::addParameterPathFromLua(lua_State* L, const char* path, bool man
 
 // ---- registerOSCPathForFunction ----------------------------------------------------------------
 
-int OSCHelper::RegisterOSCPathForFunction(lua_State* L) {
-    if (!lua_)
+int OscScriptBridge::RegisterOSCPathForFunction(lua_State* L) {
+    if (!functionsCallable_)
         return 0;
     const char* path = luaL_checkstring(L, 1);
     if (!lua_isfunction(L, 2))
@@ -217,10 +217,9 @@ int OSCHelper::RegisterOSCPathForFunction(lua_State* L) {
     return 0;
 }
 
-bool OSCHelper::addFunctionPath(const char* path, int reference) noexcept {
+bool OscScriptBridge::addFunctionPath(const char* path, int reference) noexcept {
     try {
-        std::lock_guard<std::mutex> guard(tablesMutex_);
-        functionPaths_.emplace(path, reference);
+        addressSpace_.addFunctionPath(path, reference);
         return true;
     } catch (const std::exception&) {
         return false;
