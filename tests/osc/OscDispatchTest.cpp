@@ -174,22 +174,26 @@ TEST_F(OscDispatch, ARegistrationIsMadeOnceAndNotifiesOncePerChange) {
     EXPECT_EQ(helper_.addressSpace().updateRegistrationCount(), 1u);
     EXPECT_TRUE(helper_.addressSpace().isRegisteredForUpdates(4));
 
+    // The notify thread sends the changes in order: a duplicate of the
+    // first would come before the second.
     plugin_->setParameterNative(4, 33.0f, false);
     ASSERT_TRUE(waitForSends(1));
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    EXPECT_EQ(transport_.replies(), std::vector<std::string>{"/swing ,if 4 33"});
+    plugin_->setParameterNative(4, 34.0f, false);
+    ASSERT_TRUE(waitForSends(2));
+    EXPECT_EQ(transport_.replies(),
+              (std::vector<std::string>{"/swing ,if 4 33", "/swing ,if 4 34"}));
+    EXPECT_EQ(transport_.sent()[0].to.port, 9000);
 
     transport_.clear();
     send(Message("/getAllRegistered"));
-    EXPECT_EQ(transport_.replies(), std::vector<std::string>{"/swing ,if 4 33"});
+    EXPECT_EQ(transport_.replies(), std::vector<std::string>{"/swing ,if 4 34"});
 
     transport_.clear();
     send(Message("/unregisterUpdate").i(4).s(kUrl).s("/swing"));
     EXPECT_EQ(helper_.addressSpace().updateRegistrationCount(), 0u);
+    // Nothing queues the change, and nothing would be sent for it.
     EXPECT_FALSE(helper_.addressSpace().isRegisteredForUpdates(4));
-    plugin_->setParameterNative(4, 34.0f, false);
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    EXPECT_TRUE(transport_.sent().empty());
+    EXPECT_TRUE(helper_.addressSpace().notificationsFor(4, 35.0f).empty());
 
     // Registrations differing in path or port are kept apart; removing one
     // leaves the flag while others remain.
