@@ -240,8 +240,8 @@ protected:
         const int x = windowX(box[0] + box[2] / 2), y = windowY(box[1] + box[3] / 2);
         if (platform::hasNativeDialogs()) {
             void* owner = e.window->NativeHandle();
-            // The host's thread runs the dialog's modal loop inside the
-            // click; a second thread plays the user.
+            // The host's thread runs the dialog's modal loop; a second
+            // thread plays the user.
             auto user = std::async(std::launch::async, [&, owner] {
                 auto driver = platform::testsupport::DialogDriver::WaitFor(dialog.caption, 10000);
                 if (!driver) {
@@ -263,7 +263,13 @@ protected:
                     EXPECT_TRUE(driver->WaitClosed(5000));
                 }
             });
+            // The host's thread runs the dialog at its next turn, inside
+            // the pump.
             e.window->Click(x, y, 1, 0);
+            const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+            while (user.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready &&
+                   std::chrono::steady_clock::now() < giveUp)
+                e.pump(20);
             user.get();
             e.pump(100);
             return;

@@ -326,13 +326,25 @@ TEST_F(EditorWindow, KeysDownAreMappedAndTheRestLeftToCharacters) {
     EXPECT_EQ(SendMessageA(child, WM_GETDLGCODE, 0, 0), 133);
 }
 
+// Runs this thread's posted messages: what other threads ask of the window
+// (focus, a host turn) is done there.
+void runPostedMessages() {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+}
+
 TEST_F(EditorWindow, LosingTheFocusIsReportedButNotWhileTheWindowIsDestroyed) {
     bridge->Focus();
+    runPostedMessages();
     ASSERT_EQ(GetFocus(), hwnd(*bridge));
     SetFocus(parent());
     EXPECT_EQ(events.focusLost, 1);
 
     bridge->Focus();
+    runPostedMessages();
     HWND child = hwnd(*bridge);
     bridge.reset();  // the editor is tearing down its Manager at this point
     EXPECT_FALSE(IsWindow(child));
