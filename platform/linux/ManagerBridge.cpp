@@ -33,6 +33,7 @@
 
 #include "linux/XErrorTrap.h"
 #include "platform/Diagnostics.h"
+#include "platform/InputTranslation.h"
 
 namespace QX {
 
@@ -46,11 +47,6 @@ std::atomic<int> gEditorClassUsers{0};
 // of the cached layer's texture.
 constexpr int kOffscreenWidth = 1024;
 constexpr int kOffscreenHeight = 512;
-
-// X has no double-click: a second press of the same button within this time
-// and distance of the first is reported as one, as Windows does.
-constexpr Time kDoubleClickMs = 400;
-constexpr int kDoubleClickDistance = 4;
 
 constexpr long kEventMask = ButtonPressMask | ButtonReleaseMask | PointerMotionMask | KeyPressMask |
                             KeyReleaseMask | FocusChangeMask | StructureNotifyMask | ExposureMask;
@@ -69,43 +65,56 @@ int modifiersFromState(unsigned state) {
     return modifiers;
 }
 
-// The character an element receives for a key, as the Windows window
-// procedure produces it from key-down and character messages: the editing
-// keys mapped to their codes (the numeric pad's too: without Num Lock its
-// arrows are arrows there as well), and otherwise the Latin-1 character the
-// key types, control characters included. 0: the key types nothing.
-int characterForKey(KeySym keysym, const char* text, int length) {
+// The numeric pad's arrows count as arrows: without Num Lock they are
+// arrows there as well.
+platform::NamedKey namedKey(KeySym keysym) {
+    using platform::NamedKey;
     switch (keysym) {
         case XK_Left:
         case XK_KP_Left:
-            return kKeyLeft;
+            return NamedKey::Left;
         case XK_Up:
         case XK_KP_Up:
-            return kKeyUp;
+            return NamedKey::Up;
         case XK_Right:
         case XK_KP_Right:
-            return kKeyRight;
+            return NamedKey::Right;
         case XK_Down:
         case XK_KP_Down:
-            return kKeyDown;
+            return NamedKey::Down;
         case XK_BackSpace:
+            return NamedKey::Backspace;
         case XK_Delete:
         case XK_KP_Delete:
-            return kKeyBackspace;
+            return NamedKey::Delete;
         case XK_Return:
+            return NamedKey::Return;
         case XK_KP_Enter:
-            return kKeyReturn;
+            return NamedKey::Enter;
         case XK_minus:
+            return NamedKey::Minus;
         case XK_KP_Subtract:
-            return '-';
+            return NamedKey::Subtract;
         case XK_period:
+            return NamedKey::Period;
         case XK_KP_Decimal:
-            return '.';
+            return NamedKey::Decimal;
         default:
             break;
     }
     if (keysym >= XK_KP_0 && keysym <= XK_KP_9) {
-        return static_cast<int>('0' + (keysym - XK_KP_0));
+        return static_cast<NamedKey>(static_cast<int>(NamedKey::Keypad0) + (keysym - XK_KP_0));
+    }
+    return NamedKey::Other;
+}
+
+// The character an element receives for a key, as the Windows window
+// procedure produces it from key-down and character messages: the named
+// keys as characterFor maps them, and otherwise the Latin-1 character the
+// key types, control characters included. 0: the key types nothing.
+int characterForKey(KeySym keysym, const char* text, int length) {
+    if (const int character = platform::characterFor(namedKey(keysym))) {
+        return character;
     }
     // XLookupString gives Latin-1: one byte is one character.
     if (length == 1) {
@@ -674,9 +683,9 @@ private:
                         events->Wheel(b.x, b.y, modifiers, b.button == Button4 ? 120 : -120);
                     }
                 } else if (b.button >= Button1 && b.button <= Button3) {
-                    const int clicks = ClickCount(b);
+                    clicks_ = platform::afterPress(clicks_, b.time, b.x, b.y, b.button);
                     if (events != nullptr) {
-                        events->ButtonDown(b.x, b.y, modifiers, clicks);
+                        events->ButtonDown(b.x, b.y, modifiers, clicks_.clicks);
                     }
                 }
                 break;
@@ -745,24 +754,6 @@ private:
         }
     }
 
-    int ClickCount(const XButtonEvent& b) {
-        const bool second = clickArmed_ && b.button == lastButton_ &&
-                            b.time - lastPressTime_ <= kDoubleClickMs &&
-                            std::abs(b.x - lastPressX_) <= kDoubleClickDistance &&
-                            std::abs(b.y - lastPressY_) <= kDoubleClickDistance;
-        if (second) {
-            // A third press starts over, as on Windows.
-            clickArmed_ = false;
-            return 2;
-        }
-        clickArmed_ = true;
-        lastButton_ = b.button;
-        lastPressTime_ = b.time;
-        lastPressX_ = b.x;
-        lastPressY_ = b.y;
-        return 1;
-    }
-
     const EditorWindowSpec spec_;
     const int wakeFd_;
     std::atomic<std::thread::id> renderThread_{};
@@ -793,11 +784,7 @@ private:
     int windowX_ = 0;
     int windowY_ = 0;
 
-    bool clickArmed_ = false;
-    unsigned lastButton_ = 0;
-    Time lastPressTime_ = 0;
-    int lastPressX_ = 0;
-    int lastPressY_ = 0;
+    platform::ClickCount clicks_;
 };
 
 }  // namespace
