@@ -16,6 +16,7 @@
 
 #include "platform/BuiltinResources.h"
 #include "platform/Diagnostics.h"
+#include "platform/InputTranslation.h"
 #include "platform/ManagerPlatformBridge.h"
 
 namespace QX {
@@ -72,28 +73,31 @@ int modifierBits() {
     return bits;
 }
 
-// The character an element gets for a key-down message, 0 for keys left to
-// the character message (or to nobody).
-int characterForVirtualKey(WPARAM key) {
+// The key-down messages of named keys. Backspace, return and the numeric
+// pad's digits are left to the character message that follows, which types
+// them already: mapped here too, they would arrive twice.
+platform::NamedKey namedKey(WPARAM key) {
     switch (key) {
         case VK_LEFT:
-            return kKeyLeft;
+            return platform::NamedKey::Left;
         case VK_UP:
-            return kKeyUp;
+            return platform::NamedKey::Up;
         case VK_RIGHT:
-            return kKeyRight;
+            return platform::NamedKey::Right;
         case VK_DOWN:
-            return kKeyDown;
+            return platform::NamedKey::Down;
         case VK_DELETE:
-            return kKeyBackspace;
+            return platform::NamedKey::Delete;
         case VK_SUBTRACT:
+            return platform::NamedKey::Subtract;
         case VK_OEM_MINUS:
-            return '-';
+            return platform::NamedKey::Minus;
         case VK_DECIMAL:
+            return platform::NamedKey::Decimal;
         case VK_OEM_PERIOD:
-            return '.';
+            return platform::NamedKey::Period;
         default:
-            return 0;
+            return platform::NamedKey::Other;
     }
 }
 
@@ -142,7 +146,7 @@ LRESULT CALLBACK editorWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
             break;
         }
         case WM_KEYDOWN: {
-            const int character = characterForVirtualKey(wParam);
+            const int character = platform::characterFor(namedKey(wParam));
             if (character != 0 && events->Key(character, static_cast<int>(wParam))) {
                 return 0;
             }

@@ -100,7 +100,6 @@ public:
     virtual void WaitForInput(int /*milliseconds*/) {}
     // [any thread but audio] Ends a WaitForInput early.
     virtual void Wake() {}
-    virtual void Reserved() {}
     // May replace the pixel size by the backing store's size.
     virtual void AdjustBackingSize(int& /*width*/, int& /*height*/) {}
 
