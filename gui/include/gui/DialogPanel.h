@@ -22,8 +22,8 @@
 // drawing on the render thread.
 
 #include <cstddef>
-#include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,6 +35,8 @@
 namespace QX {
 
 class Manager;
+class PanelControl;
+class PanelPainter;
 
 // Where a template's panel and controls sit on an editor of a given design
 // size, in design units (origin bottom left, y up).
@@ -106,85 +108,31 @@ public:
               float pixelsPerUnitY, double seconds);
 
 private:
-    struct Control {
-        DialogControlTemplate entry;
-        Box box;
-        std::string text;
-        bool checked = false;
-        bool shown = true;
-        std::vector<std::string> items;
-        int selected = -1;
-        int top = 0;  // first visible entry of a list
-        std::size_t limit = 30000;
-        std::size_t caret = 0;  // byte offset in `text`, at a character boundary
-        bool selectAll = false;
-        float scrollX = 0;  // of an edit field's text
-    };
-
-    Control* Find(int id);
-    const Control* Find(int id) const;
+    PanelControl* Find(int id);
+    const PanelControl* Find(int id) const;
     int IndexOf(int id) const;
-    bool Focusable(const Control& control) const;
     void SetFocus(int index);
     void MoveFocus();
     void Command(int id, platform::DialogEvent event);
+    // Tells the procedure what `control` reported, if anything.
+    void Report(const PanelControl& control, const std::optional<platform::DialogEvent>& event);
     int HitControl(Point p) const;
-
-    // Edit fields.
-    void InsertText(Control& control, const std::string& bytes);
-    void Backspace(Control& control);
-    void MoveCaret(Control& control, int direction);
-    void PlaceCaret(Control& control, float x);
-
-    // Lists: rows shown, row height, the scroll bar's parts.
-    float RowHeight() const;
-    int VisibleRows(const Control& list) const;
-    bool HasScrollBar(const Control& list) const;
-    Box ScrollBar(const Control& list) const;
-    Box Thumb(const Control& list) const;
-    int RowAt(const Control& list, Point p) const;
-    void ScrollTo(Control& list, int top);
-    void KeepVisible(Control& list);
-    void SelectInList(Control& list, int index);
-
-    // The open drop-down list.
-    Box DropListBox(const Control& dropDown) const;
-    int DropRows(const Control& dropDown) const;
-    int DropRowAt(const Control& dropDown, Point p) const;
-    void CloseDropDown(bool confirm);
-
-    void DrawControl(Control& control, Font* font, double seconds);
-    void DrawList(const Control& list, Font* font, const Box& area, int first, int hot,
-                  bool focused);
-    void DrawText(Font* font, const std::string& text, float x, float baseline);
-    float Baseline(Font* font, const Box& box) const;
-    void Clip(const Box& box);
-    void Unclip();
+    // The control holding all input (an open drop-down list), if any.
+    PanelControl* HoldingInput();
 
     const DialogTemplate& dialog_;
     std::unique_ptr<platform::DialogProcedure> procedure_;
     PanelLayout layout_;
-    std::vector<Control> controls_;
+    std::vector<std::unique_ptr<PanelControl>> controls_;
     int focus_ = -1;
+    int captured_ = -1;  // the control pressed last, which gets the drag and release
     bool ended_ = false;
     int result_ = 0;
 
-    int pressed_ = -1;  // a button or check box held down
-    bool pressedInside_ = false;
-    int listPressed_ = -1;  // a list whose entries follow the pointer
-    int thumbDragged_ = -1;
-    float thumbGrabY_ = 0;
-    int thumbGrabTop_ = 0;
-    int dropOpen_ = -1;  // the drop-down list showing its entries
-    int dropHot_ = -1;
-    int dropTop_ = 0;
-    bool dropPressed_ = false;  // the press that opened it is still held
-    bool dropDragged_ = false;
-
-    // Drawing state, render thread.
+    // Drawing state, render thread; the font also places an edit field's
+    // caret under the pointer.
     Font* measureFont_ = nullptr;
-    float pixelsPerUnitX_ = 1, pixelsPerUnitY_ = 1;
-    std::vector<GlyphVertex> quads_;
+    std::unique_ptr<PanelPainter> painter_;
 };
 
 }  // namespace QX
