@@ -4,7 +4,6 @@
 #include <cmath>
 #include <sstream>
 
-#include "GL.h"
 #include "PanelButton.h"
 #include "PanelCheckBox.h"
 #include "PanelDropDown.h"
@@ -390,13 +389,6 @@ void DialogPanel::Draw(Font* font, float designWidth, float designHeight, float 
     measureFont_ = font;
     PanelPainter& painter = *painter_;
     painter.Begin(font, pixelsPerUnitX, pixelsPerUnitY, layout_.scale);
-    glPushAttrib(GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT | GL_SCISSOR_BIT | GL_CURRENT_BIT);
-    glDisable(GL_DEPTH_TEST);
-    glDisable(GL_LIGHTING);
-    glDisable(GL_TEXTURE_2D);
-    glDisable(GL_CULL_FACE);
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
 
     // The editor behind, dimmed: it takes no input while the panel is open.
     painter.SetColour(0, 0, 0, 0.45f);
@@ -423,7 +415,7 @@ void DialogPanel::Draw(Font* font, float designWidth, float designHeight, float 
     }
     for (const auto& control : controls_)
         control->DrawOver(painter);
-    glPopAttrib();
+    painter.End();
 }
 
 }  // namespace QX

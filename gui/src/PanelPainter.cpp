@@ -13,6 +13,17 @@ void PanelPainter::Begin(Font* font, float pixelsPerUnitX, float pixelsPerUnitY,
     pixelsPerUnitX_ = pixelsPerUnitX;
     pixelsPerUnitY_ = pixelsPerUnitY;
     scale_ = scale;
+    glPushAttrib(GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT | GL_SCISSOR_BIT | GL_CURRENT_BIT);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_LIGHTING);
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_CULL_FACE);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+}
+
+void PanelPainter::End() {
+    glPopAttrib();
 }
 
 float PanelPainter::Line() const {

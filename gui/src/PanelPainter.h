@@ -28,8 +28,10 @@ class PanelPainter {
 public:
     // Starts a frame: `font` may be null (no text then); `pixelsPerUnit`
     // maps design units to window pixels for clipping; `scale` is the
-    // panel's.
+    // panel's. Sets blending without depth, lighting or textures until End
+    // restores what was set before.
     void Begin(Font* font, float pixelsPerUnitX, float pixelsPerUnitY, float scale);
+    void End();
 
     Font* TextFont() const { return font_; }
     float Scale() const { return scale_; }
