@@ -82,6 +82,8 @@ PanelEvent PanelDropDown::Key(int character) {
                 return Close(hot_ >= 0);
             case 30:
             case 31: {
+                if (count == 0)
+                    return {};  // no range to move in (clamp's would be empty)
                 const int step = character == 30 ? -1 : 1;
                 hot_ = std::clamp(hot_ < 0 ? 0 : hot_ + step, 0, count - 1);
                 const int rows = ListRows();
