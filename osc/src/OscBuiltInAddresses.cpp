@@ -223,15 +223,22 @@ void OscAddressSpace::getInfo(const osc::ReceivedMessage& message, const Arrival
     transport_.send(to, {reply.finish()});
 }
 
-void OscAddressSpace::registerUpdate(const osc::ReceivedMessage& message, const Arrival&) {
-    osc::int32 index;
+OscAddressSpace::UpdateRegistration OscAddressSpace::readRegistration(
+    const osc::ReceivedMessage& message, const char* where, std::int32_t& index) {
+    osc::int32 read;
     const char* url;
     const char* path;
-    message.ArgumentStream() >> index >> url >> path >> osc::EndMessage;
-    checkIndex(index, "parameter id out of range in registerUpdate");
+    message.ArgumentStream() >> read >> url >> path >> osc::EndMessage;
+    checkIndex(read, where);
+    index = static_cast<std::int32_t>(read);
     const IpEndpointName endpoint = replyTo(url);
-    const UpdateRegistration registration{static_cast<std::uint32_t>(endpoint.address),
-                                          endpoint.port, path};
+    return {static_cast<std::uint32_t>(endpoint.address), endpoint.port, path};
+}
+
+void OscAddressSpace::registerUpdate(const osc::ReceivedMessage& message, const Arrival&) {
+    std::int32_t index;
+    const UpdateRegistration registration =
+        readRegistration(message, "parameter id out of range in registerUpdate", index);
     std::lock_guard<std::mutex> guard(tablesMutex_);
     auto range = updates_.equal_range(index);
     for (auto i = range.first; i != range.second; ++i)
@@ -243,14 +250,10 @@ void OscAddressSpace::registerUpdate(const osc::ReceivedMessage& message, const 
 }
 
 void OscAddressSpace::unregisterUpdate(const osc::ReceivedMessage& message, const Arrival&) {
-    osc::int32 index;
-    const char* url;
-    const char* path;
-    message.ArgumentStream() >> index >> url >> path >> osc::EndMessage;
-    checkIndex(index, "parameter id out of range in registerUpdate");
-    const IpEndpointName endpoint = replyTo(url);
-    const UpdateRegistration registration{static_cast<std::uint32_t>(endpoint.address),
-                                          endpoint.port, path};
+    std::int32_t index;
+    // The text names registerUpdate, as clients have always been told.
+    const UpdateRegistration registration =
+        readRegistration(message, "parameter id out of range in registerUpdate", index);
     std::lock_guard<std::mutex> guard(tablesMutex_);
     auto range = updates_.equal_range(index);
     for (auto i = range.first; i != range.second; ++i) {

@@ -142,6 +142,10 @@ private:
     void getNumParameters(const osc::ReceivedMessage& message, const Arrival& arrival);
     void isParameterUsed(const osc::ReceivedMessage& message, const Arrival& arrival);
     void getInfo(const osc::ReceivedMessage& message, const Arrival& arrival);
+    // The index, reply address and path of a (un)registerUpdate message;
+    // an index out of range fails the message with `where`.
+    UpdateRegistration readRegistration(const osc::ReceivedMessage& message, const char* where,
+                                        std::int32_t& index);
     void registerUpdate(const osc::ReceivedMessage& message, const Arrival& arrival);
     void unregisterUpdate(const osc::ReceivedMessage& message, const Arrival& arrival);
     void exec(const osc::ReceivedMessage& message, const Arrival& arrival);
