@@ -64,24 +64,35 @@ TEST(MemoryMidiInput, NoDeliveryAfterTheConnectionIsDestroyed) {
             if (closed.load()) {
                 lateCalls.fetch_add(1);
             }
+            received.fetch_add(1);
             // Widen the window in which a close could overtake a delivery.
             std::this_thread::yield();
         }
         std::atomic<bool> closed{false};
         std::atomic<int> lateCalls{0};
+        std::atomic<int> received{0};
     } listener;
 
     auto connection = system.open(0, listener);
     std::atomic<bool> stop{false};
+    std::atomic<long> sends{0};
     std::thread sender([&] {
         while (!stop.load()) {
             system.send(0, kNoteOn, 3);
+            sends.fetch_add(1);
         }
     });
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    // Close while deliveries are under way, then go on sending a while.
+    auto waitFor = [](auto done) {
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (!done() && std::chrono::steady_clock::now() < giveUp)
+            std::this_thread::yield();
+    };
+    waitFor([&] { return listener.received.load() >= 100; });
     connection.reset();
     listener.closed.store(true);
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    const long closedAt = sends.load();
+    waitFor([&] { return sends.load() >= closedAt + 100; });
     stop.store(true);
     sender.join();
     EXPECT_EQ(listener.lateCalls.load(), 0);
