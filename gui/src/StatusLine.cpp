@@ -20,7 +20,7 @@ StatusLine::StatusLine(const void* source, std::uint64_t after) : source_(source
 
 bool StatusLine::Poll() {
     bool changed = false;
-    const std::uint64_t read = readUpTo_.load(std::memory_order_acquire);
+    const std::uint64_t read = readUpTo_;
     if (read != appliedRead_) {
         appliedRead_ = read;
         const auto before = unread_.size();
@@ -72,11 +72,9 @@ std::size_t StatusLine::Others() const {
 }
 
 bool StatusLine::Click(Point p) {
-    const std::uint64_t shown = shownSerial_.load(std::memory_order_acquire);
-    if (shown == 0 || p.x < minX_.load() || p.x > maxX_.load() || p.y < minY_.load() ||
-        p.y > maxY_.load())
+    if (shownSerial_ == 0 || !drawnBox_.Contains(p))
         return false;
-    readUpTo_.store(shown, std::memory_order_release);
+    readUpTo_ = shownSerial_;
     return true;
 }
 
@@ -101,18 +99,15 @@ std::string StatusLine::Fitted(Font* font, const platform::Report& shown, float 
 void StatusLine::Draw(Font* font, const Box& box) {
     const platform::Report* shown = Shown();
     if (!shown || !font || box.Empty()) {
-        shownSerial_.store(0, std::memory_order_release);
+        shownSerial_ = 0;
         return;
     }
     // Everything unread goes with a click, the newest included.
     std::uint64_t newest = 0;
     for (const platform::Report& r : unread_)
         newest = std::max(newest, r.serial);
-    minX_ = box.minX;
-    minY_ = box.minY;
-    maxX_ = box.maxX;
-    maxY_ = box.maxY;
-    shownSerial_.store(newest, std::memory_order_release);
+    drawnBox_ = box;
+    shownSerial_ = newest;
 
     const float pad = 6;
     const float width = box.maxX - box.minX;

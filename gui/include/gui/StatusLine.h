@@ -5,7 +5,6 @@
 // It stays until clicked (which marks everything it showed read) or
 // resolved (platform::resolve), and is invisible when there is nothing to say.
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -34,19 +33,19 @@ public:
     // [render-thread, GL] Draws the line into `box` (design units) with
     // `font`; nothing when there is nothing to say or no font.
     void Draw(Font* font, const Box& box);
-    // [any-thread] A mouse-down at design point `p`: true when it fell on the
-    // line, whose reports are then marked read at the next Poll.
+    // [render-thread] A mouse-down at design point `p`: true when it fell on
+    // the line, whose reports are then marked read at the next Poll.
     bool Click(Point p);
 
 private:
     const void* source_;
     std::uint64_t seen_;
     std::vector<platform::Report> unread_;  // oldest first
-    // Where the line was last drawn (empty while hidden) and the newest
-    // serial it showed, for clicks from the window's thread.
-    std::atomic<float> minX_{0}, minY_{0}, maxX_{0}, maxY_{0};
-    std::atomic<std::uint64_t> shownSerial_{0};
-    std::atomic<std::uint64_t> readUpTo_{0};
+    // Where the line was last drawn and the newest serial it showed (0
+    // while hidden), for clicks.
+    Box drawnBox_;
+    std::uint64_t shownSerial_ = 0;
+    std::uint64_t readUpTo_ = 0;
     std::uint64_t appliedRead_ = 0;
     // The text as laid out last, cut to the box, and what it was made from.
     std::string Fitted(Font* font, const platform::Report& shown, float room) const;
