@@ -340,7 +340,7 @@ void LuaGui::CreateUI(const ButtonLookup& buttons) {
         lua_pop(L_, 1);
 }
 
-// ---- Button actions (input thread) ----------------------------------------------------------
+// ---- Button actions (render thread) ---------------------------------------------------------
 
 void LuaGui::LuaButtonPressed(Button* /*button*/, void* context) {
     const auto* record = static_cast<const LuaButtonRecord*>(context);
