@@ -287,6 +287,11 @@ long long CarbonVSTEditor::InputPending() const {
     return open ? static_cast<long long>(open->InputPosted() - open->InputHandled()) : 0;
 }
 
+long long CarbonVSTEditor::InputHandled() const {
+    Manager* open = manager_.get();
+    return open ? static_cast<long long>(open->InputHandled()) : 0;
+}
+
 // ---- Keys the host forwards ------------------------------------------------------------------
 
 int CarbonVSTEditor::CharacterForHostKey(const VstKeyCode& key) {

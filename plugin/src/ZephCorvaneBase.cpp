@@ -137,6 +137,8 @@ VstIntPtr ZephCorvaneBase::vendorSpecific(VstInt32 index, VstIntPtr value, void*
         return frames ? static_cast<VstIntPtr>(frames->FramesDrawn()) : 0;
     if (index == kVendorEditorInputPending)
         return frames ? static_cast<VstIntPtr>(frames->InputPending()) : 0;
+    if (index == kVendorEditorInputHandled)
+        return frames ? static_cast<VstIntPtr>(frames->InputHandled()) : 0;
     if (index != kVendorWriteEditorFrame || ptr == nullptr)
         return 0;
     const int timeout = value > 0 && value < 60000 ? static_cast<int>(value) : 5000;

@@ -37,12 +37,9 @@ TEST(EditorInput, ClickDoubleClickAndWheelReachTheElementTree) {
     ASSERT_TRUE(editor.ok);
     editor.pump(200);
     testing::internal::CaptureStdout();
-    editor.window->Click(windowX(500), windowY(70), 1, 0);
-    editor.pump(150);
-    editor.window->Click(windowX(510), windowY(80), 2, 0);
-    editor.pump(150);
-    editor.window->Wheel(windowX(520), windowY(90), 1);
-    editor.pump(150);
+    editor.settle(2, [&] { editor.window->Click(windowX(500), windowY(70), 1, 0); });
+    editor.settle(4, [&] { editor.window->Click(windowX(510), windowY(80), 2, 0); });
+    editor.settle(1, [&] { editor.window->Wheel(windowX(520), windowY(90), 1); });
     const auto lines = probeLines(testing::internal::GetCapturedStdout());
     const std::vector<std::string> expected = {
         "down 500.0 70.0 modifiers 0x0 clicks 1", "up 500.0 70.0 modifiers 0x0 clicks 0",
@@ -59,8 +56,7 @@ TEST(EditorInput, ShiftIsPassedWithTheClick) {
     ASSERT_TRUE(editor.ok);
     editor.pump(200);
     testing::internal::CaptureStdout();
-    editor.window->Click(windowX(500), windowY(70), 1, 0x200);
-    editor.pump(150);
+    editor.settle(2, [&] { editor.window->Click(windowX(500), windowY(70), 1, 0x200); });
     const auto lines = probeLines(testing::internal::GetCapturedStdout());
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines[0], "down 500.0 70.0 modifiers 0x200 clicks 1");
@@ -73,8 +69,10 @@ TEST(EditorInput, DraggingTheBarSetsTheParameterAndTellsTheHost) {
     editor.host.clearRecords();
     // From the bar's bottom edge to 3/4 of its height.
     const float x = kBarX + kBarWidth / 2;
-    editor.window->Drag(windowX(x), windowY(kBarY), 0, -static_cast<int>(kBarHeight * 0.75f), 0);
-    editor.pump(200);
+    editor.settle(3, [&] {
+        editor.window->Drag(windowX(x), windowY(kBarY), 0, -static_cast<int>(kBarHeight * 0.75f),
+                            0);
+    });
     EXPECT_NEAR(editor.host.getParameter(0), 0.75f, 0.02f);
     const auto records = editor.host.automation();
     ASSERT_GE(records.size(), 3u);
@@ -95,8 +93,7 @@ TEST(EditorInput, CornerDragResizesWithinLimitsAndHalfSizeDoublesPoints) {
     editor.pump(200);
     // Wider than the largest size: the window stops at 1024 wide, aspect
     // kept, and the host is asked for the new size.
-    editor.window->Drag(kWidth - 3, kHeight - 2, 600, 0, 0);
-    editor.pump(200);
+    editor.settle(3, [&] { editor.window->Drag(kWidth - 3, kHeight - 2, 600, 0, 0); });
     ERect* rect = nullptr;
     editor.host.dispatch(effEditGetRect, 0, 0, &rect);
     ASSERT_NE(rect, nullptr);
@@ -111,16 +108,14 @@ TEST(EditorInput, CornerDragResizesWithinLimitsAndHalfSizeDoublesPoints) {
     editor.pump(100);
 
     // Down to half the design size.
-    editor.window->Drag(1024 - 3, 512 - 2, -(1024 - kWidth / 2), 0, 0);
-    editor.pump(200);
+    editor.settle(3, [&] { editor.window->Drag(1024 - 3, 512 - 2, -(1024 - kWidth / 2), 0, 0); });
     editor.host.dispatch(effEditGetRect, 0, 0, &rect);
     EXPECT_EQ(rect->right, kWidth / 2);
     EXPECT_EQ(rect->bottom, kHeight / 2);
     editor.window->Resize(kWidth / 2, kHeight / 2);
     editor.pump(100);
     testing::internal::CaptureStdout();
-    editor.window->Click(250, kHeight / 2 - 35, 1, 0);
-    editor.pump(150);
+    editor.settle(2, [&] { editor.window->Click(250, kHeight / 2 - 35, 1, 0); });
     const auto lines = probeLines(testing::internal::GetCapturedStdout());
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines[0], "down 500.0 70.0 modifiers 0x0 clicks 1");

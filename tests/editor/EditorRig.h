@@ -80,6 +80,31 @@ struct OpenEditor {
             host.dispatch(effEditIdle);
         }
     }
+    long long vendor(VstInt32 request) { return host.dispatch(effVendorSpecific, request); }
+    // Runs `act` (input through the window system), then waits until the
+    // editor has handled at least `events` more input events and has none
+    // left, until it has drawn a frame after them, and lets the host's
+    // thread take what the editor asked of it. Bounded by a limit only a
+    // fault reaches.
+    template <typename Action>
+    void settle(int events, Action act) {
+        const long long before = vendor(kVendorEditorInputHandled);
+        act();
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        auto turn = [&] {
+            window->PumpEvents(5);
+            host.dispatch(effEditIdle);
+            return std::chrono::steady_clock::now() < giveUp;
+        };
+        while ((vendor(kVendorEditorInputHandled) < before + events ||
+                vendor(kVendorEditorInputPending) > 0) &&
+               turn()) {
+        }
+        const long long frames = vendor(kVendorEditorFramesDrawn);
+        while (vendor(kVendorEditorFramesDrawn) <= frames && turn()) {
+        }
+        host.dispatch(effEditIdle);
+    }
     bool frame(const std::string& path, QX::PngImage& image) {
         std::remove(path.c_str());
         if (host.dispatch(effVendorSpecific, kVendorWriteEditorFrame, 5000,

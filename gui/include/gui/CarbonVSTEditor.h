@@ -74,6 +74,7 @@ public:
     bool WriteNextFrame(const char* path, int timeoutMs) override;
     long long FramesDrawn() const override;
     long long InputPending() const override;
+    long long InputHandled() const override;
 
     // The size handed to the host before a Manager exists.
     void SetDefaultSize(int width, int height);

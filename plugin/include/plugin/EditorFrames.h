@@ -7,8 +7,8 @@
 
 #include "vst/AEffect.h"
 
-// kVendorWriteEditorFrame, kVendorEditorFramesDrawn and
-// kVendorEditorInputPending.
+// kVendorWriteEditorFrame, kVendorEditorFramesDrawn, kVendorEditorInputPending
+// and kVendorEditorInputHandled.
 #include "plugin/VendorRequests.h"
 
 class EditorFrameWriter {
@@ -19,4 +19,5 @@ public:
     // [any-thread]
     virtual long long FramesDrawn() const = 0;
     virtual long long InputPending() const = 0;
+    virtual long long InputHandled() const = 0;
 };

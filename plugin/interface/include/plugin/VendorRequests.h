@@ -18,3 +18,5 @@ inline constexpr std::int32_t kVendorEditorFramesDrawn = 0x74764643;  // 'tvFC'
 // Answers how many input events the open editor has queued and not yet
 // handled: a host that sent input waits for 0, then for a frame drawn.
 inline constexpr std::int32_t kVendorEditorInputPending = 0x74764950;  // 'tvIP'
+// Answers how many input events the open editor has handled since it opened.
+inline constexpr std::int32_t kVendorEditorInputHandled = 0x74764948;  // 'tvIH'
