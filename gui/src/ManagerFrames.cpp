@@ -8,6 +8,7 @@
 #include <set>
 #include <system_error>
 
+#include "ControlDrawing.h"
 #include "GL.h"
 #include "PngImage.h"
 #include "gui/DialogPanel.h"
@@ -38,15 +39,6 @@ namespace {
 // GLEW keeps its entry points in globals: two editors' render threads must
 // not initialise it at the same moment.
 std::mutex glewMutex;
-
-void fillRect(float x0, float y0, float x1, float y1) {
-    glBegin(GL_QUADS);
-    glVertex2f(x0, y0);
-    glVertex2f(x1, y0);
-    glVertex2f(x1, y1);
-    glVertex2f(x0, y1);
-    glEnd();
-}
 
 // The one projection of the lit pass: gluPerspective's matrix.
 void perspective(double fovY, double aspect, double zNear, double zFar) {
@@ -353,7 +345,7 @@ void Manager::DrawOverlay() {
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glColor4fv(bannerColour);
     if (!bannerBox.Empty())
-        fillRect(bannerBox.minX, bannerBox.minY, bannerBox.maxX, bannerBox.maxY);
+        FillRect(bannerBox.minX, bannerBox.minY, bannerBox.maxX, bannerBox.maxY);
     if (mainFont) {
         lineHeight = mainFont->LineHeight();
         float x = infoX;
@@ -413,7 +405,7 @@ void Manager::DrawOverlay() {
             glEnable(GL_BLEND);
             glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
             glColor4f(0.7f, 0.7f, 0.7f, tipAlpha * 0.5f);
-            fillRect(tipX - 5, tipY, tipX + tipWidth + 5, tipY + tipHeight);
+            FillRect(tipX - 5, tipY, tipX + tipWidth + 5, tipY + tipHeight);
             glColor4f(0.8f, 0.8f, 0.8f, tipAlpha * 0.9f);
             tipRun.Update(mainFont, tipText, tipX, tipY - mainFont->Descender());
             tipRun.Draw(mainFont);
